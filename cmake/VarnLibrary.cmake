@@ -1,0 +1,12 @@
+# varn_add_library(NAME SOURCES src... [LIBRARIES lib...]): one layer of the library, exported
+# as varn::NAME (the target itself is varn_NAME).
+function(varn_add_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
+  add_library(varn_${name} STATIC ${ARG_SOURCES})
+  add_library(varn::${name} ALIAS varn_${name})
+  set_target_properties(varn_${name} PROPERTIES EXPORT_NAME ${name})
+  target_include_directories(varn_${name} PUBLIC $<BUILD_INTERFACE:${VARN_SOURCE_ROOT}>
+                                                 $<INSTALL_INTERFACE:include/varn>)
+  target_link_libraries(varn_${name} PUBLIC ${ARG_LIBRARIES})
+  install(TARGETS varn_${name} EXPORT varnTargets ARCHIVE DESTINATION lib)
+endfunction()

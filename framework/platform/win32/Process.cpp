@@ -1,0 +1,50 @@
+#include <vector>
+
+#include "framework/platform/Platform.h"
+#include "framework/platform/win32/Win32.h"
+
+namespace platform {
+
+std::string CurrentDirectory() {
+  const DWORD Needed = GetCurrentDirectoryA(0, nullptr);
+  if (Needed == 0) return std::string();
+  std::vector<char> Buffer(Needed + 1);
+  const DWORD Length = GetCurrentDirectoryA(static_cast<DWORD>(Buffer.size()), Buffer.data());
+  return std::string(Buffer.data(), Length < Buffer.size() ? Length : 0);
+}
+
+std::optional<std::string> TemporaryPath() {
+  // Asked for its length first, so that a path of any length is read whole.
+  const DWORD Needed = GetTempPathA(0, nullptr);
+  if (Needed == 0) return std::nullopt;
+  std::vector<char> Buffer(Needed + 1);
+  const DWORD Length = GetTempPathA(static_cast<DWORD>(Buffer.size()), Buffer.data());
+  if (Length == 0 || Length >= Buffer.size()) return std::nullopt;
+  return std::string(Buffer.data(), Length);
+}
+
+std::string ModuleFileName() {
+  std::vector<char> Buffer(MAX_PATH);
+  for (;;) {
+    const DWORD Length = GetModuleFileNameA(nullptr, Buffer.data(), static_cast<DWORD>(Buffer.size()));
+    if (Length == 0) return std::string();
+    if (Length < Buffer.size()) return std::string(Buffer.data(), Length);
+    Buffer.resize(Buffer.size() * 2);
+  }
+}
+
+void InitializeProcess() {
+  // A missing or ejected disk fails the access quietly instead of showing the system's dialog.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  // DLLs come from the system directory only, never from the program's own directory or the
+  // current directory, where a planted DLL could sit beside the program.
+  using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+  if (const HMODULE Kernel = GetModuleHandleA("kernel32.dll")) {
+    const auto SetDefault = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
+        reinterpret_cast<void*>(GetProcAddress(Kernel, "SetDefaultDllDirectories")));
+    if (SetDefault) SetDefault(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */);
+  }
+  SetDllDirectoryA("");
+}
+
+}  // namespace platform

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, everything the build and the tests need.
+# Idempotent: prints what it does, and nothing when all is there already.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ clang libclang-rt-14-dev clang-format
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  g++-mingw-w64-i686 binutils-mingw-w64-i686
+  wine wine32:i386
+  xvfb xauth xdotool imagemagick
+)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "setup: enabling the i386 architecture (for wine32)"
+  as_root dpkg --add-architecture i386
+  need_update=1
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ "${#missing[@]}" -gt 0 ] || [ -n "${need_update:-}" ]; then
+  if [ "${#missing[@]}" -gt 0 ]; then
+    echo "setup: installing ${missing[*]}"
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+      "${missing[@]}" >/dev/null
+    echo "setup: done"
+  fi
+fi

@@ -1,0 +1,77 @@
+#include "framework/Streams.h"
+
+#include <gtest/gtest.h>
+
+#include "framework/DateTime.h"
+#include "framework/Exceptions.h"
+#include "tests/common/TestSupport.h"
+
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+TEST(MemoryStream, ReadsWritesAndSeeksWithinBounds) {
+  TMemoryStream S;
+  EXPECT_EQ(S.Write("hello", 5), 5);
+  EXPECT_EQ(S.Size(), 5);
+  EXPECT_EQ(S.Position(), 5);
+  EXPECT_EQ(S.Seek(-2, TSeekOrigin::soEnd), 3);
+  char Buffer[8] = {};
+  EXPECT_EQ(S.Read(Buffer, 8), 2);
+  EXPECT_EQ(std::string(Buffer, 2), "lo");
+  EXPECT_EQ(S.Read(Buffer, 8), 0);
+  EXPECT_EQ(S.Seek(-1, TSeekOrigin::soBeginning), -1);
+  EXPECT_EQ(S.Position(), 5);
+  S.SetPosition(100);
+  EXPECT_EQ(S.Read(Buffer, 1), 0);
+  S.SetPosition(0);
+  EXPECT_THROW(S.ReadBuffer(Buffer, 6), EReadError);
+}
+
+TEST(FileStream, CreatesTruncatesAndReadsBack) {
+  TempDir Dir;
+  const std::string Path = Dir / "f.bin";
+  WriteFile(Path, std::string(100, 'x'));
+  {
+    TFileStream Out(Path, TFileMode::fmCreate);
+    EXPECT_EQ(Out.Size(), 0);
+    Out.WriteBuffer("abc", 3);
+  }
+  EXPECT_EQ(ReadFile(Path), "abc");
+  TFileStream In(Path, TFileMode::fmOpenReadShared);
+  EXPECT_EQ(In.Seek(1, TSeekOrigin::soBeginning), 1);
+  char Buffer[4] = {};
+  EXPECT_EQ(In.Read(Buffer, 4), 2);
+  EXPECT_EQ(std::string(Buffer, 2), "bc");
+  EXPECT_EQ(In.Write("z", 1), 0);  // read-only
+  EXPECT_EQ(In.Seek(-10, TSeekOrigin::soCurrent), -1);
+}
+
+TEST(FileStream, ReportsWhatCannotBeOpenedOrCreated) {
+  TempDir Dir;
+  try {
+    TFileStream S(Dir / "missing", TFileMode::fmOpenReadShared);
+    FAIL();
+  } catch (const EFOpenError& E) {
+    EXPECT_EQ(E.Message(), "Cannot open file " + (Dir / "missing"));
+  }
+  // A directory is no file, neither to open nor to create.
+  EXPECT_THROW(TFileStream(Dir.Path(), TFileMode::fmOpenReadShared), EFOpenError);
+  EXPECT_THROW(TFileStream(Dir.Path(), TFileMode::fmCreate), EFCreateError);
+  EXPECT_THROW(TFileStream(Dir / "no\\such\\dir", TFileMode::fmCreate), EFCreateError);
+}
+
+TEST(FileStream, KeepsFileDatesToTwoSeconds) {
+  TempDir Dir;
+  TFileStream S(Dir / "dated", TFileMode::fmCreate);
+  const int32_t Date = DateTimeToFileDate(EncodeDate(2021, 3, 4) + EncodeTime(5, 6, 7, 0));
+  ASSERT_TRUE(S.SetFileDate(Date));
+  EXPECT_EQ(S.GetFileDate(), Date);
+  EXPECT_EQ(FileDateToDateTime(S.GetFileDate()), EncodeDate(2021, 3, 4) + EncodeTime(5, 6, 6, 0));
+  // The packed value 0 (a date outside the packed range) names no valid date.
+  EXPECT_FALSE(S.SetFileDate(0));
+}
+
+}  // namespace
