@@ -1,5 +1,6 @@
 #include <time.h>
 
+#include "framework/platform/PackedDateTime.h"
 #include "framework/platform/Platform.h"
 
 namespace platform {
@@ -79,7 +80,7 @@ bool FileTimeToDosDateTime(const FileTime& Time, uint16_t& FatDate, uint16_t& Fa
   const int64_t SecondOfDay = Seconds - Days * SecondsPerDay;
   int64_t Year, Month, Day;
   CivilFromDays(Days, Year, Month, Day);
-  if (Year < 1980 || Year > 2107) return false;
+  if (Year < FirstPackedYear || Year > LastPackedYear) return false;
   FatDate = static_cast<uint16_t>(((Year - 1980) << 9) | (Month << 5) | Day);
   FatTime = static_cast<uint16_t>(((SecondOfDay / 3600) << 11) | ((SecondOfDay / 60 % 60) << 5) |
                                   (SecondOfDay % 60 / 2));
@@ -89,12 +90,7 @@ bool FileTimeToDosDateTime(const FileTime& Time, uint16_t& FatDate, uint16_t& Fa
 bool DosDateTimeToFileTime(uint16_t FatDate, uint16_t FatTime, FileTime& Time) {
   const int64_t Year = (FatDate >> 9) + 1980, Month = (FatDate >> 5) & 15, Day = FatDate & 31;
   const int64_t Hour = FatTime >> 11, Minute = (FatTime >> 5) & 63, Second = (FatTime & 31) * 2;
-  static constexpr int64_t DaysInMonth[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool Leap = Year % 4 == 0 && (Year % 100 != 0 || Year % 400 == 0);
-  if (Month < 1 || Month > 12 || Day < 1 ||
-      Day > DaysInMonth[Month - 1] + (Month == 2 && Leap ? 1 : 0) || Hour > 23 || Minute > 59 ||
-      Second > 59)
-    return false;
+  if (!IsValidDosDateTime(FatDate, FatTime)) return false;
   return FromUnixSeconds(DaysFromCivil(Year, Month, Day) * SecondsPerDay + Hour * 3600 +
                              Minute * 60 + Second,
                          0, Time);

@@ -1,3 +1,4 @@
+#include "framework/platform/PackedDateTime.h"
 #include "framework/platform/Platform.h"
 #include "framework/platform/win32/Win32.h"
 
@@ -24,6 +25,9 @@ bool LocalFileTimeToFileTime(const FileTime& Local, FileTime& Universal) {
 
 bool FileTimeToDosDateTime(const FileTime& Time, uint16_t& FatDate, uint16_t& FatTime) {
   const FILETIME In = ToWin32(Time);
+  // Wine packs years past 2107 by dropping bits instead of failing as Windows does.
+  SYSTEMTIME Fields;
+  if (!FileTimeToSystemTime(&In, &Fields) || Fields.wYear > LastPackedYear) return false;
   WORD Date = 0, Clock = 0;
   if (!::FileTimeToDosDateTime(&In, &Date, &Clock)) return false;
   FatDate = Date;
@@ -33,7 +37,8 @@ bool FileTimeToDosDateTime(const FileTime& Time, uint16_t& FatDate, uint16_t& Fa
 
 bool DosDateTimeToFileTime(uint16_t FatDate, uint16_t FatTime, FileTime& Time) {
   FILETIME Out;
-  if (!::DosDateTimeToFileTime(FatDate, FatTime, &Out)) return false;
+  if (!IsValidDosDateTime(FatDate, FatTime) || !::DosDateTimeToFileTime(FatDate, FatTime, &Out))
+    return false;
   Time = FromWin32(Out);
   return true;
 }
