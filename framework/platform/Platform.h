@@ -81,6 +81,11 @@ bool LocalFileTimeToFileTime(const FileTime& Local, FileTime& Universal);
 bool FileTimeToDosDateTime(const FileTime& Time, uint16_t& FatDate, uint16_t& FatTime);
 bool DosDateTimeToFileTime(uint16_t FatDate, uint16_t FatTime, FileTime& Time);
 
+// A path as the user or the OS writes it, in the program's form ('/' becomes '\' on POSIX),
+// and back; identity on Windows. For command-line tools, which take and show native paths.
+std::string InternalPath(const std::string& Native);
+std::string NativePath(const std::string& Internal);
+
 // The process's current directory: no trailing backslash, except at a root.
 std::string CurrentDirectory();
 

@@ -10,6 +10,9 @@
 
 namespace platform {
 
+std::string InternalPath(const std::string& Native) { return posix::FromNative(Native); }
+std::string NativePath(const std::string& Internal) { return posix::ToNative(Internal); }
+
 std::string CurrentDirectory() {
   std::vector<char> Buffer(PATH_MAX);
   while (!getcwd(Buffer.data(), Buffer.size())) {

@@ -5,6 +5,9 @@
 
 namespace platform {
 
+std::string InternalPath(const std::string& Native) { return Native; }
+std::string NativePath(const std::string& Internal) { return Internal; }
+
 std::string CurrentDirectory() {
   const DWORD Needed = GetCurrentDirectoryA(0, nullptr);
   if (Needed == 0) return std::string();
