@@ -26,33 +26,49 @@ bool IsBlank(const std::string& Text) {
                      [](char C) { return static_cast<unsigned char>(C) <= 32; });
 }
 
-char FoldAscii(char C) { return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 32) : C; }
+char FoldAscii(char C) {
+  return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 32) : C;
+}
 
 bool SameNameIgnoringCase(const std::string& A, const std::string& B) {
-  return A.size() == B.size() &&
-         std::equal(A.begin(), A.end(), B.begin(),
-                    [](char X, char Y) { return FoldAscii(X) == FoldAscii(Y); });
+  return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char X, char Y) {
+           return FoldAscii(X) == FoldAscii(Y);
+         });
 }
 
 }  // namespace
 
-double TFileHeaderRecord::FileDate() const { return bytes::LoadF64(&Bytes[FileDateOffset]); }
-int32_t TFileHeaderRecord::DataEnd() const { return bytes::LoadI32(&Bytes[DataEndOffset]); }
+double TFileHeaderRecord::FileDate() const {
+  return bytes::LoadF64(&Bytes[FileDateOffset]);
+}
+int32_t TFileHeaderRecord::DataEnd() const {
+  return bytes::LoadI32(&Bytes[DataEndOffset]);
+}
 std::string TFileHeaderRecord::FileName() const {
   return ReadSlot(&Bytes[FileNameOffset], FileNameMax);
 }
-int32_t TFileHeaderRecord::NextHeader() const { return bytes::LoadI32(&Bytes[NextHeaderOffset]); }
+int32_t TFileHeaderRecord::NextHeader() const {
+  return bytes::LoadI32(&Bytes[NextHeaderOffset]);
+}
 int32_t TFileHeaderRecord::OriginalSize() const {
   return bytes::LoadI32(&Bytes[OriginalSizeOffset]);
 }
-int32_t TFileHeaderRecord::DataStart() const { return bytes::LoadI32(&Bytes[DataStartOffset]); }
+int32_t TFileHeaderRecord::DataStart() const {
+  return bytes::LoadI32(&Bytes[DataStartOffset]);
+}
 int32_t TFileHeaderRecord::CompressedSize() const {
   return bytes::LoadI32(&Bytes[CompressedSizeOffset]);
 }
-std::string TFileHeaderRecord::Version() const { return ReadSlot(&Bytes[VersionOffset], VersionMax); }
+std::string TFileHeaderRecord::Version() const {
+  return ReadSlot(&Bytes[VersionOffset], VersionMax);
+}
 
-void TFileHeaderRecord::SetFileDate(double Value) { bytes::StoreF64(&Bytes[FileDateOffset], Value); }
-void TFileHeaderRecord::SetDataEnd(int32_t Value) { bytes::StoreI32(&Bytes[DataEndOffset], Value); }
+void TFileHeaderRecord::SetFileDate(double Value) {
+  bytes::StoreF64(&Bytes[FileDateOffset], Value);
+}
+void TFileHeaderRecord::SetDataEnd(int32_t Value) {
+  bytes::StoreI32(&Bytes[DataEndOffset], Value);
+}
 void TFileHeaderRecord::SetFileName(const std::string& Value) {
   WriteSlot(&Bytes[FileNameOffset], FileNameMax, Value);
 }
@@ -84,7 +100,9 @@ void TFileHeader::ReadFromStream(TStream& Stream) {
     throw EVCFHCannotReadHeaders();
 }
 
-bool TFileHeader::IsValid() const { return !IsBlank(Record.FileName()); }
+bool TFileHeader::IsValid() const {
+  return !IsBlank(Record.FileName());
+}
 
 void TFileHeader::CopyToStats(TlzhFileStats& Stats) const {
   Stats.FileName = Record.FileName();
@@ -103,7 +121,8 @@ void TFileHeaders::Add(std::unique_ptr<TFileHeader> Header) {
 }
 
 void TFileHeaders::Clear() {
-  while (!FItems.empty()) FItems.pop_back();
+  while (!FItems.empty())
+    FItems.pop_back();
 }
 
 TFileHeader& TFileHeaders::GetFileHeaders(int32_t Index) const {

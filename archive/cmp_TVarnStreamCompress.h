@@ -18,7 +18,8 @@ class TVarnStreamCompress;
 using TVSCBuffer = std::array<uint8_t, 8192>;
 // Fills Buf from index 0 and sets BIB to the number of bytes placed (0 to 8192); 0 means the
 // input is exhausted, and the decoder then asks no more within one Decompress.
-using TReadBufferEvent = std::function<void(TVarnStreamCompress& VSC, TVSCBuffer& Buf, int32_t& BIB)>;
+using TReadBufferEvent =
+    std::function<void(TVarnStreamCompress& VSC, TVSCBuffer& Buf, int32_t& BIB)>;
 // Buf holds BIB output bytes (1 to 8192) in stream order; the handler consumes them before it
 // returns, since the buffer is reused at once.
 using TWriteBufferEvent =

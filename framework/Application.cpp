@@ -1,6 +1,8 @@
 #include "framework/Application.h"
 
-TApplication::TApplication() { Name = "Application"; }
+TApplication::TApplication() {
+  Name = "Application";
+}
 
 void TApplication::ProcessMessages() {
   if (MessagePump) MessagePump();
@@ -12,7 +14,8 @@ TComponent& TApplication::InsertOwned(std::unique_ptr<TComponent> Component) {
 }
 
 TApplication::~TApplication() {
-  while (!FOwned.empty()) FOwned.pop_back();
+  while (!FOwned.empty())
+    FOwned.pop_back();
 }
 
 TApplication& Application() {

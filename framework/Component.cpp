@@ -7,6 +7,7 @@ TComponent::TComponent(TComponent* AOwner) : FOwner(AOwner) {
 }
 
 TComponent::~TComponent() {
-  for (TComponent* Child : FComponents) Child->FOwner = nullptr;
+  for (TComponent* Child : FComponents)
+    Child->FOwner = nullptr;
   if (FOwner) std::erase(FOwner->FComponents, this);
 }

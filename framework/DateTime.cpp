@@ -9,7 +9,9 @@ constexpr int64_t MSecsPerDay = 86400000;
 // Days from 1 January 0001 to 30 December 1899.
 constexpr int64_t DateDelta = 693594;
 
-bool IsLeapYear(int32_t Year) { return Year % 4 == 0 && (Year % 100 != 0 || Year % 400 == 0); }
+bool IsLeapYear(int32_t Year) {
+  return Year % 4 == 0 && (Year % 100 != 0 || Year % 400 == 0);
+}
 
 uint16_t DaysInMonth(int32_t Year, uint16_t Month) {
   static constexpr uint16_t Days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -22,7 +24,8 @@ bool TryEncodeDate(uint16_t Year, uint16_t Month, uint16_t Day, TDateTime& Resul
       Day > DaysInMonth(Year, Month))
     return false;
   int64_t Days = Day;
-  for (uint16_t M = 1; M < Month; ++M) Days += DaysInMonth(Year, M);
+  for (uint16_t M = 1; M < Month; ++M)
+    Days += DaysInMonth(Year, M);
   const int64_t Y = Year - 1;
   Days += Y * 365 + Y / 4 - Y / 100 + Y / 400;
   Result = static_cast<double>(Days - DateDelta);
@@ -73,7 +76,8 @@ bool DecodeDateTime(TDateTime Value, TDecodedDateTime& Result) {
   D -= Y1 * 365;
   const auto Year = static_cast<int32_t>(Y400 * 400 + Y100 * 100 + Y4 * 4 + Y1 + 1);
   uint16_t Month = 1;
-  while (D >= DaysInMonth(Year, Month)) D -= DaysInMonth(Year, Month++);
+  while (D >= DaysInMonth(Year, Month))
+    D -= DaysInMonth(Year, Month++);
 
   Result.Year = Year;
   Result.Month = Month;

@@ -34,7 +34,8 @@ class EStreamError : public Exception {
 // A file stream whose file could not be opened ("Cannot open file NAME").
 class EFOpenError : public EStreamError {
  public:
-  explicit EFOpenError(const std::string& FileName) : EStreamError("Cannot open file " + FileName) {}
+  explicit EFOpenError(const std::string& FileName)
+      : EStreamError("Cannot open file " + FileName) {}
 };
 
 // A file stream whose file could not be created ("Cannot create file NAME").

@@ -43,7 +43,9 @@ TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : FFileNam
   }
 }
 
-TFileStream::~TFileStream() { platform::CloseFile(FHandle); }
+TFileStream::~TFileStream() {
+  platform::CloseFile(FHandle);
+}
 
 int32_t TFileStream::Read(void* Buffer, int32_t Count) {
   if (Count <= 0) return 0;

@@ -8,8 +8,6 @@ scripts/setup.sh
 
 source scripts/wine-env.sh
 trap 'wineserver -k >/dev/null 2>&1 || true; [ -n "${VARN_WINE_DIR:-}" ] && rm -rf "$VARN_WINE_DIR"' EXIT
-# Keep one wineserver alive for the whole run, so that each test program starts quickly.
-wineserver -p >/dev/null 2>&1 || true
 
 jobs=$(nproc)
 summary=()

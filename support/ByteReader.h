@@ -8,12 +8,16 @@
 
 namespace bytes {
 
-inline uint16_t LoadU16(const uint8_t* P) { return static_cast<uint16_t>(P[0] | (P[1] << 8)); }
+inline uint16_t LoadU16(const uint8_t* P) {
+  return static_cast<uint16_t>(P[0] | (P[1] << 8));
+}
 inline uint32_t LoadU32(const uint8_t* P) {
   return static_cast<uint32_t>(P[0]) | (static_cast<uint32_t>(P[1]) << 8) |
          (static_cast<uint32_t>(P[2]) << 16) | (static_cast<uint32_t>(P[3]) << 24);
 }
-inline int32_t LoadI32(const uint8_t* P) { return static_cast<int32_t>(LoadU32(P)); }
+inline int32_t LoadI32(const uint8_t* P) {
+  return static_cast<int32_t>(LoadU32(P));
+}
 inline uint64_t LoadU64(const uint8_t* P) {
   return static_cast<uint64_t>(LoadU32(P)) | (static_cast<uint64_t>(LoadU32(P + 4)) << 32);
 }
@@ -29,9 +33,12 @@ inline void StoreU16(uint8_t* P, uint16_t V) {
   P[1] = static_cast<uint8_t>(V >> 8);
 }
 inline void StoreU32(uint8_t* P, uint32_t V) {
-  for (int I = 0; I < 4; ++I) P[I] = static_cast<uint8_t>(V >> (8 * I));
+  for (int I = 0; I < 4; ++I)
+    P[I] = static_cast<uint8_t>(V >> (8 * I));
 }
-inline void StoreI32(uint8_t* P, int32_t V) { StoreU32(P, static_cast<uint32_t>(V)); }
+inline void StoreI32(uint8_t* P, int32_t V) {
+  StoreU32(P, static_cast<uint32_t>(V));
+}
 inline void StoreU64(uint8_t* P, uint64_t V) {
   StoreU32(P, static_cast<uint32_t>(V));
   StoreU32(P + 4, static_cast<uint32_t>(V >> 32));
@@ -61,11 +68,21 @@ class ByteReader {
     FPosition += Count;
     return true;
   }
-  bool ReadU8(uint8_t& V) { return Read(1, [&](const uint8_t* P) { V = P[0]; }); }
-  bool ReadU16(uint16_t& V) { return Read(2, [&](const uint8_t* P) { V = LoadU16(P); }); }
-  bool ReadU32(uint32_t& V) { return Read(4, [&](const uint8_t* P) { V = LoadU32(P); }); }
-  bool ReadI32(int32_t& V) { return Read(4, [&](const uint8_t* P) { V = LoadI32(P); }); }
-  bool ReadF64(double& V) { return Read(8, [&](const uint8_t* P) { V = LoadF64(P); }); }
+  bool ReadU8(uint8_t& V) {
+    return Read(1, [&](const uint8_t* P) { V = P[0]; });
+  }
+  bool ReadU16(uint16_t& V) {
+    return Read(2, [&](const uint8_t* P) { V = LoadU16(P); });
+  }
+  bool ReadU32(uint32_t& V) {
+    return Read(4, [&](const uint8_t* P) { V = LoadU32(P); });
+  }
+  bool ReadI32(int32_t& V) {
+    return Read(4, [&](const uint8_t* P) { V = LoadI32(P); });
+  }
+  bool ReadF64(double& V) {
+    return Read(8, [&](const uint8_t* P) { V = LoadF64(P); });
+  }
   // A view of the next Count bytes; nullptr when they are not all there.
   const uint8_t* Take(size_t Count) {
     if (!Has(Count)) return nullptr;

@@ -4,7 +4,9 @@
 
 namespace {
 
-bool IsSeparator(char C) { return C == '\\' || C == ':'; }
+bool IsSeparator(char C) {
+  return C == '\\' || C == ':';
+}
 
 // Index of the last '\' or ':', or npos.
 size_t LastSeparator(const std::string& Path) {
@@ -69,7 +71,8 @@ void CreateDirectoryChain(const std::string& Directory) {
   platform::CreateDirectory(Dir);
 }
 
-std::string GetDelimitedField(const std::string& Text, int32_t Index, const std::string& Delimiter) {
+std::string GetDelimitedField(const std::string& Text, int32_t Index,
+                              const std::string& Delimiter) {
   std::string Rest = Text;
   for (int32_t I = 1; I < Index; ++I) {
     const size_t Found = Rest.find(Delimiter);

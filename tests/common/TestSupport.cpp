@@ -31,7 +31,9 @@ TempDir::TempDir() {
   Name << "varn-test-" << (Info ? Info->name() : "x") << "-" << std::random_device{}() << "-"
        << Counter++;
   std::string Clean = Name.str();
-  std::replace_if(Clean.begin(), Clean.end(), [](char C) { return !std::isalnum(static_cast<unsigned char>(C)) && C != '-'; }, '_');
+  std::replace_if(
+      Clean.begin(), Clean.end(),
+      [](char C) { return !std::isalnum(static_cast<unsigned char>(C)) && C != '-'; }, '_');
   const fs::path Dir = fs::temp_directory_path() / Clean;
   fs::create_directories(Dir);
   FPath = Internal(fs::canonical(Dir));
@@ -72,7 +74,8 @@ bool Exists(const std::string& Path) {
 std::vector<uint8_t> RandomBytes(size_t Count, uint32_t Seed) {
   std::mt19937 Generator(Seed);
   std::vector<uint8_t> Bytes(Count);
-  for (auto& B : Bytes) B = static_cast<uint8_t>(Generator());
+  for (auto& B : Bytes)
+    B = static_cast<uint8_t>(Generator());
   return Bytes;
 }
 

@@ -10,8 +10,9 @@
 namespace {
 
 int32_t Packed(int Year, int Month, int Day, int Hour, int Min, int Sec) {
-  return static_cast<int32_t>((static_cast<uint32_t>(((Year - 1980) << 9) | (Month << 5) | Day) << 16) |
-                              static_cast<uint32_t>((Hour << 11) | (Min << 5) | (Sec / 2)));
+  return static_cast<int32_t>(
+      (static_cast<uint32_t>(((Year - 1980) << 9) | (Month << 5) | Day) << 16) |
+      static_cast<uint32_t>((Hour << 11) | (Min << 5) | (Sec / 2)));
 }
 
 TEST(DateTime, EncodesDaysSinceTheEpoch) {

@@ -50,8 +50,8 @@ TEST(Platform, TellsDirectoriesFromFiles) {
   EXPECT_FALSE(platform::FileAttributes(Dir / "missing"));
 
   EXPECT_TRUE(platform::CreateDirectory(Dir / "sub"));
-  EXPECT_FALSE(platform::CreateDirectory(Dir / "sub"));           // exists already
-  EXPECT_FALSE(platform::CreateDirectory(Dir / "no\\parent"));    // one level only
+  EXPECT_FALSE(platform::CreateDirectory(Dir / "sub"));         // exists already
+  EXPECT_FALSE(platform::CreateDirectory(Dir / "no\\parent"));  // one level only
   EXPECT_FALSE(platform::CreateDirectory(Dir / "file"));
 }
 
@@ -67,7 +67,8 @@ TEST(Platform, PacksFileTimesOfTheYears1980To2107Only) {
   EXPECT_FALSE(platform::FileTimeToDosDateTime(platform::FileTime{Ticks2108}, Date, Time));
 
   platform::FileTime Back;
-  ASSERT_TRUE(platform::DosDateTimeToFileTime((44 << 9) | (7 << 5) | 15, (13 << 11) | (45 << 5) | 15, Back));
+  ASSERT_TRUE(platform::DosDateTimeToFileTime((44 << 9) | (7 << 5) | 15,
+                                              (13 << 11) | (45 << 5) | 15, Back));
   ASSERT_TRUE(platform::FileTimeToDosDateTime(Back, Date, Time));
   EXPECT_EQ(Date, (44 << 9) | (7 << 5) | 15);
   EXPECT_EQ(Time, (13 << 11) | (45 << 5) | 15);

@@ -28,7 +28,9 @@ uint32_t AttributesOf(const struct stat& Status) {
   return Attributes;
 }
 
-char FoldCase(char C) { return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 32) : C; }
+char FoldCase(char C) {
+  return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 32) : C;
+}
 
 // '*' matches any run of characters, '?' exactly one; letters compare without case, as the
 // Windows search does.
@@ -49,7 +51,8 @@ bool MatchesWildcard(const char* Pattern, const char* Name) {
       return false;
     }
   }
-  while (*Pattern == '*') ++Pattern;
+  while (*Pattern == '*')
+    ++Pattern;
   return *Pattern == '\0';
 }
 
@@ -83,7 +86,8 @@ std::optional<DirectoryEntry> FindEntry(const std::string& Pattern) {
 
   struct stat Status;
   if (stat((Directory + Name).c_str(), &Status) != 0) return std::nullopt;
-  return DirectoryEntry{posix::FromNative(Name), AttributesOf(Status), FromTimespec(Status.st_mtim)};
+  return DirectoryEntry{posix::FromNative(Name), AttributesOf(Status),
+                        FromTimespec(Status.st_mtim)};
 }
 
 std::optional<uint32_t> FileAttributes(const std::string& Path) {
@@ -179,7 +183,8 @@ bool GetFileLastWriteTime(FileHandle File, FileTime& Universal) {
 
 bool SetFileLastWriteTime(FileHandle File, const FileTime& Universal) {
   if (File < 0) return false;
-  const auto Seconds = static_cast<int64_t>(Universal.Ticks / TicksPerSecond) - SecondsFrom1601To1970;
+  const auto Seconds =
+      static_cast<int64_t>(Universal.Ticks / TicksPerSecond) - SecondsFrom1601To1970;
   timespec Times[2];
   Times[0].tv_sec = 0;
   Times[0].tv_nsec = UTIME_OMIT;

@@ -10,8 +10,12 @@
 
 namespace platform {
 
-std::string InternalPath(const std::string& Native) { return posix::FromNative(Native); }
-std::string NativePath(const std::string& Internal) { return posix::ToNative(Internal); }
+std::string InternalPath(const std::string& Native) {
+  return posix::FromNative(Native);
+}
+std::string NativePath(const std::string& Internal) {
+  return posix::ToNative(Internal);
+}
 
 std::string CurrentDirectory() {
   std::vector<char> Buffer(PATH_MAX);
@@ -34,7 +38,8 @@ std::string ModuleFileName() {
   for (;;) {
     const ssize_t N = readlink("/proc/self/exe", Buffer.data(), Buffer.size());
     if (N < 0) return std::string();
-    if (static_cast<size_t>(N) < Buffer.size()) return posix::FromNative(std::string(Buffer.data(), N));
+    if (static_cast<size_t>(N) < Buffer.size())
+      return posix::FromNative(std::string(Buffer.data(), N));
     Buffer.resize(Buffer.size() * 2);
   }
 }

@@ -24,7 +24,8 @@ void CivilFromDays(int64_t Days, int64_t& Year, int64_t& Month, int64_t& Day) {
   Days += 719468;
   const int64_t Era = (Days >= 0 ? Days : Days - 146096) / 146097;
   const int64_t DayOfEra = Days - Era * 146097;
-  const int64_t YearOfEra = (DayOfEra - DayOfEra / 1460 + DayOfEra / 36524 - DayOfEra / 146096) / 365;
+  const int64_t YearOfEra =
+      (DayOfEra - DayOfEra / 1460 + DayOfEra / 36524 - DayOfEra / 146096) / 365;
   const int64_t DayOfYear = DayOfEra - (365 * YearOfEra + YearOfEra / 4 - YearOfEra / 100);
   const int64_t MonthIndex = (5 * DayOfYear + 2) / 153;
   Day = DayOfYear - (153 * MonthIndex + 2) / 5 + 1;
@@ -76,7 +77,8 @@ bool LocalFileTimeToFileTime(const FileTime& Local, FileTime& Universal) {
 
 bool FileTimeToDosDateTime(const FileTime& Time, uint16_t& FatDate, uint16_t& FatTime) {
   const auto Seconds = static_cast<int64_t>(Time.Ticks / TicksPerSecond) - SecondsFrom1601To1970;
-  const int64_t Days = Seconds >= 0 ? Seconds / SecondsPerDay : (Seconds - SecondsPerDay + 1) / SecondsPerDay;
+  const int64_t Days =
+      Seconds >= 0 ? Seconds / SecondsPerDay : (Seconds - SecondsPerDay + 1) / SecondsPerDay;
   const int64_t SecondOfDay = Seconds - Days * SecondsPerDay;
   int64_t Year, Month, Day;
   CivilFromDays(Days, Year, Month, Day);
@@ -91,9 +93,9 @@ bool DosDateTimeToFileTime(uint16_t FatDate, uint16_t FatTime, FileTime& Time) {
   const int64_t Year = (FatDate >> 9) + 1980, Month = (FatDate >> 5) & 15, Day = FatDate & 31;
   const int64_t Hour = FatTime >> 11, Minute = (FatTime >> 5) & 63, Second = (FatTime & 31) * 2;
   if (!IsValidDosDateTime(FatDate, FatTime)) return false;
-  return FromUnixSeconds(DaysFromCivil(Year, Month, Day) * SecondsPerDay + Hour * 3600 +
-                             Minute * 60 + Second,
-                         0, Time);
+  return FromUnixSeconds(
+      DaysFromCivil(Year, Month, Day) * SecondsPerDay + Hour * 3600 + Minute * 60 + Second, 0,
+      Time);
 }
 
 }  // namespace platform

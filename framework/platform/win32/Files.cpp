@@ -7,8 +7,12 @@ using win32::FromWin32;
 using win32::ToWin32;
 namespace {
 
-HANDLE ToHandle(FileHandle File) { return reinterpret_cast<HANDLE>(File); }
-FileHandle FromHandle(HANDLE Handle) { return reinterpret_cast<FileHandle>(Handle); }
+HANDLE ToHandle(FileHandle File) {
+  return reinterpret_cast<HANDLE>(File);
+}
+FileHandle FromHandle(HANDLE Handle) {
+  return reinterpret_cast<FileHandle>(Handle);
+}
 
 }  // namespace
 

@@ -5,8 +5,12 @@
 
 namespace platform {
 
-std::string InternalPath(const std::string& Native) { return Native; }
-std::string NativePath(const std::string& Internal) { return Internal; }
+std::string InternalPath(const std::string& Native) {
+  return Native;
+}
+std::string NativePath(const std::string& Internal) {
+  return Internal;
+}
 
 std::string CurrentDirectory() {
   const DWORD Needed = GetCurrentDirectoryA(0, nullptr);
@@ -29,7 +33,8 @@ std::optional<std::string> TemporaryPath() {
 std::string ModuleFileName() {
   std::vector<char> Buffer(MAX_PATH);
   for (;;) {
-    const DWORD Length = GetModuleFileNameA(nullptr, Buffer.data(), static_cast<DWORD>(Buffer.size()));
+    const DWORD Length =
+        GetModuleFileNameA(nullptr, Buffer.data(), static_cast<DWORD>(Buffer.size()));
     if (Length == 0) return std::string();
     if (Length < Buffer.size()) return std::string(Buffer.data(), Length);
     Buffer.resize(Buffer.size() * 2);

@@ -1,0 +1,14 @@
+#pragma once
+// Where an archived file may be written: the one place that decides it. An archived name
+// never places a file outside the extraction directory.
+#include <string>
+
+// The name an archived file is written under: the part after the last '\' or ':' (and, since
+// Windows takes it as a separator too, after the last '/'), at most 255 characters.
+std::string TargetFileName(const std::string& Name);
+
+// False for a name that would not be a file of its own in the extraction directory: empty,
+// only blanks and dots ("." and ".." among them), holding a separator, or a Windows device name
+// (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, with or without an extension, in any letter case,
+// trailing blanks and dots ignored).
+bool IsSafeTargetName(const std::string& Name);

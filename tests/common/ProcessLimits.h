@@ -1,0 +1,12 @@
+#pragma once
+// Test-only OS calls the platform layer has no role for.
+#include <cstdint>
+
+namespace testing_support {
+
+// Limits the size of files this process writes (a full disk in miniature); false where the
+// platform has no such limit. RemoveFileSizeLimit restores what was there before.
+bool LimitFileSize(uint64_t Bytes);
+void RemoveFileSizeLimit();
+
+}  // namespace testing_support

@@ -1,0 +1,10 @@
+#include "tests/common/ProcessLimits.h"
+
+namespace testing_support {
+
+bool LimitFileSize(uint64_t) {
+  return false;
+}
+void RemoveFileSizeLimit() {}
+
+}  // namespace testing_support
