@@ -35,7 +35,7 @@ class ApiVersionBlock : public VersionBlock {
     uint32_t Length = 0;
     if (!platform::QueryVersionValue(FBuffer.data(), KeyPath, Value, Length)) return std::nullopt;
     const size_t Available = BytesFrom(Value);
-    if (Available == 0) return std::string();
+    if (Available == 0) return std::nullopt;
     const char* Text = static_cast<const char*>(Value);
     const void* Terminator = std::memchr(Text, 0, Available);
     return std::string(Text, Terminator ? static_cast<const char*>(Terminator) - Text : Available);

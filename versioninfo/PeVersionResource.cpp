@@ -31,7 +31,6 @@ constexpr size_t ResourceDirectoryNamedCount = 12;
 constexpr size_t ResourceEntrySize = 8;
 constexpr size_t ResourceDataEntrySize = 16;
 constexpr uint32_t ResourceSubdirectoryFlag = 0x80000000u;
-constexpr uint32_t ResourceNameIsStringFlag = 0x80000000u;
 constexpr uint32_t VersionResourceType = 16;
 constexpr uint32_t MaximumBlockSize = 0xFFFF;
 
@@ -184,8 +183,9 @@ std::optional<std::vector<uint8_t>> ReadVersionResource(TStream& Stream) {
   // Type, then the first name, then that name's first language.
   const auto Types = ReadDirectory(File, *Area, 0);
   if (!Types) return std::nullopt;
+  // A named entry has its high bit set, so it never equals the type's number.
   const auto Version = std::find_if(Types->begin(), Types->end(), [](const ResourceEntry& Entry) {
-    return (Entry.Name & ResourceNameIsStringFlag) == 0 && Entry.Name == VersionResourceType;
+    return Entry.Name == VersionResourceType;
   });
   if (Version == Types->end() || !IsSubdirectory(*Version)) return std::nullopt;
   const auto Names = ReadDirectory(File, *Area, SubdirectoryOffset(*Version));
