@@ -33,6 +33,9 @@ class TConsoleToolkit final : public TNoneToolkit {
     Recording = false;
   }
 
+  // The shell's prompt must not land on the end of an open bar line.
+  ~TConsoleToolkit() override { EndLine(); }
+
   void ShowForm(TForm& Form) override {
     // Drawn before the activation the base delivers, so the text is there before any work.
     if (!FormShown(Form)) {
