@@ -1,0 +1,93 @@
+#pragma once
+// A form built like the loader's window: the same stored layout in one table, a first-activation
+// guard, and a shutdown button. What its first activation does is up to the test.
+#include <functional>
+
+#include "framework/Application.h"
+#include "framework/Forms.h"
+
+namespace forms_test {
+
+class TLoaderLikeForm : public TForm {
+ public:
+  explicit TLoaderLikeForm(TApplication& AOwner) : TForm(AOwner) { ReadLayout(Layout); }
+
+  TButton Button1{this};
+  TProgressBar ProgressBar1{this};
+  TLabel Label1{this};
+  TComponent Worker{this};  // stands for the window's non-visual component
+
+  // Runs on the first activation only, as the loader's sequence does.
+  std::function<void(TLoaderLikeForm&)> Work;
+  int Activations = 0;
+  int Runs = 0;
+  int ActivationsSeenInWork = -1;
+  bool Activated = false;
+
+  void FormActivate(TComponent&) {
+    ++Activations;
+    if (Activated) return;
+    Activated = true;
+    Repaint();
+    ++Runs;
+    if (Work) Work(*this);
+  }
+  void Button1Click(TComponent&) { Close(); }
+
+  static const TFormLayout<TLoaderLikeForm, 4> Layout;
+};
+
+inline constexpr TFormLayout<TLoaderLikeForm, 4> TLoaderLikeForm::Layout = {
+    .Name = "Form1",
+    .Caption = "Setup",
+    .Left = 202,
+    .Top = 109,
+    .ClientWidth = 337,
+    .ClientHeight = 65,
+    .Position = poScreenCenter,
+    .BorderStyle = bsSingle,
+    .BorderIcons = {},
+    .FormStyle = fsStayOnTop,
+    .Visible = true,
+    .Font =
+        {.Name = "Arial", .Height = -11, .Pitch = fpVariable, .Style = {}, .Color = clWindowText},
+    .PixelsPerInch = 96,
+    .TextHeight = 14,
+    .OnActivate = &TLoaderLikeForm::FormActivate,
+    .Components = {{
+        {.Name = "Label1",
+         .Field = &TLoaderLikeForm::Label1,
+         .Left = 24,
+         .Top = 8,
+         .Width = 289,
+         .Height = 14,
+         .Caption = "Initializing installation software.",
+         .AutoSize = false},
+        {.Name = "Button1",
+         .Field = &TLoaderLikeForm::Button1,
+         .Left = 8,
+         .Top = 32,
+         .Width = 323,
+         .Height = 25,
+         .Caption = "&Shutdown this program",
+         .Visible = false,
+         .TabOrder = 0,
+         .OnClick = &TLoaderLikeForm::Button1Click},
+        {.Name = "ProgressBar1",
+         .Field = &TLoaderLikeForm::ProgressBar1,
+         .Left = 24,
+         .Top = 32,
+         .Width = 289,
+         .Height = 25,
+         .TabOrder = 1,
+         .Min = 0,
+         .Max = 100,
+         .Position = 0},
+        {.Name = "VarnCompress1",
+         .Left = 8,
+         .Top = 8,
+         .Configure = [](TLoaderLikeForm& Form) { Form.Worker.Name = "VarnCompress1"; }},
+    }},
+};
+
+}  // namespace forms_test
