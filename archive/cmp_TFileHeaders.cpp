@@ -140,8 +140,11 @@ void TFileHeaders::ReadFromStream(TStream& Stream) {
     throw EVCFHCannotReadHeaders();
   int64_t Next = Position;
   for (int32_t I = 0; I < HeaderCount; ++I) {
-    // A NextHeader the stream cannot move to leaves no record to read.
-    if (Stream.Seek(Next, TSeekOrigin::soBeginning) != Next) throw EVCFHCannotReadHeaders();
+    // A NextHeader the stream cannot move to leaves no record to read. A negative one must be
+    // caught before the seek: a failed Seek returns -1, which would match a NextHeader of -1
+    // and read the record from wherever the stream stands.
+    if (Next < 0 || Stream.Seek(Next, TSeekOrigin::soBeginning) != Next)
+      throw EVCFHCannotReadHeaders();
     auto Header = std::make_unique<TFileHeader>();
     Header->ReadFromStream(Stream);
     Next = Header->Record.NextHeader();

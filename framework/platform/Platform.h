@@ -96,6 +96,11 @@ std::optional<std::string> TemporaryPath();
 // The full path of the running program's executable file.
 std::string ModuleFileName();
 
+enum class StandardStream { Input, Output, Error };
+
+// True when the standard stream is an interactive terminal (a console on Windows).
+bool IsTerminal(StandardStream Stream);
+
 // Called first by every program entry: sets up the process so that failures come back as
 // results rather than as system dialogs or signals (a full disk or a file-size limit shows as
 // a short write, a missing disk as a failed open).

@@ -44,6 +44,13 @@ std::string ModuleFileName() {
   }
 }
 
+bool IsTerminal(StandardStream Stream) {
+  const int Descriptor = Stream == StandardStream::Input    ? STDIN_FILENO
+                         : Stream == StandardStream::Output ? STDOUT_FILENO
+                                                            : STDERR_FILENO;
+  return isatty(Descriptor) == 1;
+}
+
 void InitializeProcess() {
   // A file-size limit then shows as a short write (and so as a full disk), not as a kill.
   signal(SIGXFSZ, SIG_IGN);

@@ -41,6 +41,15 @@ std::string ModuleFileName() {
   }
 }
 
+bool IsTerminal(StandardStream Stream) {
+  const DWORD Which = Stream == StandardStream::Input    ? STD_INPUT_HANDLE
+                      : Stream == StandardStream::Output ? STD_OUTPUT_HANDLE
+                                                         : STD_ERROR_HANDLE;
+  DWORD Mode;
+  const HANDLE Handle = GetStdHandle(Which);
+  return Handle != nullptr && Handle != INVALID_HANDLE_VALUE && GetConsoleMode(Handle, &Mode);
+}
+
 void InitializeProcess() {
   // A missing or ejected disk fails the access quietly instead of showing the system's dialog.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
