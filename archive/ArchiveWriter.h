@@ -1,11 +1,11 @@
 #pragma once
-// The archive writer (Part 2.1 lays out what a valid archive is; the system itself has no
+// The archive writer (the format says what a valid archive is; the system itself has no
 // writer). Volume 1 begins with the catalogue: HeaderCount, CatalogueTag 0, then one 164-byte
 // header per member at 5, 169, 333, ..., each NextHeader naming the next (the last one's is
 // 0). The data of the members follows in catalogue order, each one a stream of the prediction
 // coder (PredictionEncoder). Catalogue and data form one run of bytes that is cut into volumes
 // of exactly VolumeSize bytes, the last one shorter; so data that goes on into the next volume
-// continues at its offset 0, as Part 2.1 requires. Reserved, padding and the unused bytes of
+// continues at its offset 0, as the format requires. Reserved, padding and the unused bytes of
 // the string slots are zero: the same members give the same bytes.
 //
 // What the format cannot hold is refused with EArchiveWriter before any volume is created:
@@ -109,7 +109,7 @@ ArchiveMember MemberFromFile(const std::string& Path, const std::string& Archive
                              const FileVersionReader& ReadVersion = {});
 
 // The name of volume Number of the archive whose volume 1 is FirstVolume: its extension
-// replaced by "." and the number (Part 2.1).
+// replaced by "." and the number.
 std::string VolumeFileName(const std::string& FirstVolume, int32_t Number);
 
 // Writes the archive into files: volume 1 is FirstVolume, volume n VolumeFileName(n).

@@ -1,5 +1,5 @@
 #pragma once
-// The coding direction of the prediction format (Part 2.2 defines only the decoder): keeps the
+// The coding direction of the prediction format (the system itself only decodes): keeps the
 // decoder's table and context, and codes a byte as predicted (flag bit set, no literal)
 // whenever the table entry for the current context equals it, which is optimal for this
 // format; otherwise as a literal that updates the table. A stream is started by Reset (or

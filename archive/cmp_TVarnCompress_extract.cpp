@@ -104,7 +104,7 @@ void TVarnCompress::WriteCurrentFile(const std::string& Target) {
   CreateDirectoryChain(RemoveBackslash(DirectoryPart(Target)));
   if (!IsSafeTargetName(TargetName)) throw EVCCouldNotCreateFile(Target);
   try {
-    FDestFile = std::make_unique<TFileStream>(Target, TFileMode::fmCreate);
+    FDestFile = CreateDestination(Target);
   } catch (const EFCreateError&) {
     throw EVCCouldNotCreateFile(Target);
   }
@@ -114,8 +114,16 @@ void TVarnCompress::WriteCurrentFile(const std::string& Target) {
   Decompress();
 
   if (FDestFile->Size() != Header.OriginalSize()) throw EVCWrongDecompressedSize(Header.FileName());
-  if (!FDestFile->SetFileDate(DateTimeToFileDate(Header.FileDate())))
+  if (!SetDestinationDate(*FDestFile, DateTimeToFileDate(Header.FileDate())))
     throw Exception("Cannot set the date of the file just extracted.");
+}
+
+std::unique_ptr<TStream> TVarnCompress::CreateDestination(const std::string& Target) {
+  return std::make_unique<TFileStream>(Target, TFileMode::fmCreate);
+}
+
+bool TVarnCompress::SetDestinationDate(TStream& Destination, int32_t FileDate) {
+  return static_cast<TFileStream&>(Destination).SetFileDate(FileDate);
 }
 
 void TVarnCompress::MakeDoneReport() {

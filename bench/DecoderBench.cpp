@@ -138,7 +138,7 @@ struct Endpoints {
   }
 };
 
-// The baseline: Part 2.2's loop as it reads, on local variables, checking for a refill at
+// The baseline: the format's decoding loop as it reads, on local variables, checking for a refill at
 // every literal and for a full block at every output byte.
 class PlainDecoder {
  public:

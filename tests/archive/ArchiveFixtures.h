@@ -40,7 +40,7 @@ struct Header {
   std::string Version;
 };
 
-// The 164-byte record, laid out as Part 2.1's table says.
+// The 164-byte record, laid out field by field.
 inline Bytes Record(const Header& H) {
   Bytes B(164, 0);
   PutDouble(B, 4, H.FileDate);
@@ -65,7 +65,7 @@ inline Bytes Prologue(int32_t Count, uint8_t Tag) {
 
 inline void Append(Bytes& To, const Bytes& More) { To.insert(To.end(), More.begin(), More.end()); }
 
-// A file's compressed data gathered from the volumes as Part 2.1 lays it out.
+// A file's compressed data gathered from the volumes as the format lays it out.
 inline Bytes CollectData(const std::vector<Bytes>& Volumes, const TFileHeaderRecord& R) {
   Bytes Data;
   const int First = R.FirstDisk() == 0 ? 1 : R.FirstDisk();

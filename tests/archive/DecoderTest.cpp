@@ -50,7 +50,7 @@ DecodeRun Decode(const Bytes& Input, size_t Piece = 8192) {
   return Decode(Decoder, Input, Piece);
 }
 
-// The decoder of Part 2.2, transcribed step by step, to compare against.
+// The decoder as the format defines it, transcribed step by step, to compare against.
 Bytes ReferenceDecode(const Bytes& Input) {
   std::vector<uint8_t> Table(32768, 0);
   uint8_t Last = 0, Second = 0;

@@ -118,7 +118,7 @@ Bytes Sequence(int From, int To) {
   return B;
 }
 
-// Part 2.1's two-file archive, laid out by hand: count 2, headers at 5 and 169, data from 333.
+// The two-file archive, laid out by hand: count 2, headers at 5 and 169, data from 333.
 TEST(ArchiveLayout, TwoFileArchiveOfPart21) {
   // "abababab" codes as F0 61 62 61 62; "abc" as 00 61 62 63.
   const Bytes DataA = {0xF0, 0x61, 0x62, 0x61, 0x62};

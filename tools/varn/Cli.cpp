@@ -54,8 +54,10 @@ bool AsksForHelp(const std::vector<std::string>& Arguments) {
 
 int64_t ParseSize(const std::string& Option, const std::string& Text) {
   const auto Bad = [&] {
-    return UsageError("option " + Option + " needs a number of bytes, optionally followed by k "
-                      "or M, not \"" + Text + "\"");
+    return UsageError("option " + Option +
+                      " needs a number of bytes, optionally followed by k "
+                      "or M, not \"" +
+                      Text + "\"");
   };
   int64_t Value = 0;
   const char* End = Text.data() + Text.size();
@@ -96,7 +98,8 @@ std::string FormatTable(const std::vector<std::vector<std::string>>& Rows,
       const std::string Pad(Widths[C] - Row[C].size(), ' ');
       Line += C < Right.size() && Right[C] ? Pad + Row[C] : Row[C] + Pad;
     }
-    while (!Line.empty() && Line.back() == ' ') Line.pop_back();
+    while (!Line.empty() && Line.back() == ' ')
+      Line.pop_back();
     Out += Line + "\n";
   }
   return Out;

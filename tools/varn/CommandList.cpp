@@ -14,8 +14,8 @@
 namespace varn::cli {
 namespace {
 
-// Reads the catalogue as the archive component's ReadHeaders does (Part 2.3), with its two
-// errors, so that list fails where the loader would.
+// Reads the catalogue as the archive component's ReadHeaders does, with its two errors, so
+// that list fails where the loader would.
 void ReadCatalogue(const std::string& FirstVolume, TFileHeaders& Headers) {
   const std::string Shown = platform::NativePath(FirstVolume);
   if (!IsExistingFile(FirstVolume)) throw EVCCouldNotOpenCompressedFile(Shown);
@@ -39,8 +39,8 @@ std::string Disks(const TFileHeaderRecord& R) {
 }
 
 std::string Table(const TFileHeaders& Headers, const TlzhFileStats& Totals) {
-  std::vector<std::vector<std::string>> Rows = {{"Index", "Name", "Size", "Compressed", "Ratio",
-                                                 "Date", "Version", "Disks", "Start", "End"}};
+  std::vector<std::vector<std::string>> Rows = {
+      {"Index", "Name", "Size", "Compressed", "Ratio", "Date", "Version", "Disks", "Start", "End"}};
   for (int32_t I = 0; I < Headers.Count(); ++I) {
     const TFileHeader& H = Headers.GetFileHeaders(I);
     TlzhFileStats Stats;
@@ -65,8 +65,8 @@ std::string Json(const TFileHeaders& Headers, const TlzhFileStats& Totals) {
   std::string Out = "{\"catalogue_tag\":" + std::to_string(Headers.CatalogueTag) +
                     ",\"total_original_size\":" + std::to_string(Totals.TotalOriginalSize) +
                     ",\"total_compressed_size\":" + std::to_string(Totals.TotalCompressedSize) +
-                    ",\"total_compression_ratio\":" +
-                    std::to_string(Totals.TotalCompressionRatio) + ",\"files\":[";
+                    ",\"total_compression_ratio\":" + std::to_string(Totals.TotalCompressionRatio) +
+                    ",\"files\":[";
   for (int32_t I = 0; I < Headers.Count(); ++I) {
     const TFileHeader& H = Headers.GetFileHeaders(I);
     TlzhFileStats Stats;

@@ -6,14 +6,18 @@
 #include "framework/platform/Platform.h"
 #include "support/PathHelpers.h"
 #include "tools/varn/Commands.h"
+#include "versioninfo/cmp_TVersion.h"
 
 namespace varn::cli {
 namespace {
 
-// Supplies the Version of each archived file. Empty until the version-resource reader
-// (versioninfo/) is linked in; then it returns the file version of a Windows executable in
-// dotted form.
-const FileVersionReader ReadFileVersion;
+// The Version of each archived file: the file version of a Windows executable in dotted
+// form, empty for any other file.
+std::string ReadFileVersion(const std::string& Path) {
+  static TVersionResource Reader(nullptr);
+  Reader.SetFileName(Path);
+  return Reader.VersionInfo().FileVersion;
+}
 
 int RunPack(const std::vector<std::string>& Arguments) {
   const ParsedArguments Parsed =
@@ -48,7 +52,8 @@ int RunPack(const std::vector<std::string>& Arguments) {
                      Output + "\"");
 
   std::vector<std::string> Names;
-  for (const std::string& Path : Paths) Names.push_back(FileNamePart(platform::InternalPath(Path)));
+  for (const std::string& Path : Paths)
+    Names.push_back(FileNamePart(platform::InternalPath(Path)));
   std::vector<bool> Renamed(Paths.size(), false);
   for (const auto& [Archived, Path] : Renames) {
     bool Found = false;
@@ -58,7 +63,8 @@ int RunPack(const std::vector<std::string>& Arguments) {
       Names[I] = Archived;
       Renamed[I] = Found = true;
     }
-    if (!Found) throw UsageError("option --name names " + Path + ", which is not among the files to pack");
+    if (!Found)
+      throw UsageError("option --name names " + Path + ", which is not among the files to pack");
   }
 
   ArchiveWriter Writer;
@@ -80,11 +86,10 @@ int RunPack(const std::vector<std::string>& Arguments) {
 }  // namespace
 
 const Command PackCommand = {
-    "pack",
-    "pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... PATH...",
+    "pack", "pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... PATH...",
     "Packs the files PATH... into an archive. The first PATH becomes catalogue entry 0, the\n"
     "installation program. Each file is archived under its base name, with its modification\n"
-    "time.\n"
+    "time and, for a Windows executable with version information, its file version.\n"
     "  --output FILE          volume 1 of the archive (default setup.1; the extension must be\n"
     "                         .1); further volumes get the extensions .2, .3, ...\n"
     "  --volume-size SIZE     bytes per volume, with an optional suffix k (1024) or M (1024k);\n"

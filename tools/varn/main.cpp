@@ -13,7 +13,9 @@ namespace {
 
 using varn::cli::Command;
 
-const Command* const Commands[] = {&varn::cli::PackCommand, &varn::cli::ListCommand};
+const Command* const Commands[] = {&varn::cli::PackCommand, &varn::cli::ListCommand,
+                                   &varn::cli::TestCommand, &varn::cli::ExtractCommand,
+                                   &varn::cli::VersionCommand};
 
 std::string Usage() {
   std::string Text;
@@ -24,7 +26,8 @@ std::string Usage() {
 
 void PrintHelp() {
   std::string Text = Usage() + "\nCommands:\n";
-  for (const Command* C : Commands) Text += std::string("\nvarn ") + C->Synopsis + "\n" + C->Help;
+  for (const Command* C : Commands)
+    Text += std::string("\nvarn ") + C->Synopsis + "\n" + C->Help;
   std::fputs(Text.c_str(), stdout);
 }
 
