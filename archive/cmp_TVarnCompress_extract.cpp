@@ -6,15 +6,11 @@
 #include "framework/Application.h"
 #include "framework/DateTime.h"
 #include "support/PathHelpers.h"
+#include "support/Text.h"
 
 namespace {
 
 constexpr int32_t BlockSize = 8192;
-
-bool IsBlank(const std::string& Text) {
-  return std::all_of(Text.begin(), Text.end(),
-                     [](char C) { return static_cast<unsigned char>(C) <= 32; });
-}
 
 // The 32-bit counters of the status record wrap instead of overflowing, whatever the header
 // values.

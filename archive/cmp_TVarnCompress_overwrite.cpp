@@ -2,6 +2,19 @@
 #include "archive/cmp_TVarnCompress.h"
 #include "framework/DateTime.h"
 #include "support/PathHelpers.h"
+#include "versioninfo/cmp_TVersion.h"
+
+namespace {
+
+// The archived version against the existing file's: 0 same, 1 archived newer, 2 older.
+uint8_t CompareWithExisting(const std::string& ArchivedVersion, const std::string& Target) {
+  // Library users that never started the shared instance get it here.
+  if (!VersionResource) CreateVersionResource();
+  VersionResource->SetFileName(Target);
+  return CompareVersionStrings(ArchivedVersion, VersionResource->VersionInfo().FileVersion);
+}
+
+}  // namespace
 
 bool TVarnCompress::OverwriteDecision(const std::string& Target) {
   switch (Overwrite) {
@@ -30,10 +43,17 @@ bool TVarnCompress::NewerByDate(const std::string& Target) {
   return FileDateToDateTime(Age) < FCurrentHeader->Record.FileDate();
 }
 
-// TEMPORARY until the version reader lands.
-bool TVarnCompress::NewerByVersion(const std::string&) {
-  throw Exception("Version comparison is not available");
+bool TVarnCompress::NewerByVersion(const std::string& Target) {
+  return CompareWithExisting(FCurrentHeader->Record.Version(), Target) == 1;
 }
-bool TVarnCompress::NewerByVersionDate(const std::string&) {
-  throw Exception("Version comparison is not available");
+
+bool TVarnCompress::NewerByVersionDate(const std::string& Target) {
+  switch (CompareWithExisting(FCurrentHeader->Record.Version(), Target)) {
+    case 0:
+      return NewerByDate(Target);
+    case 1:
+      return true;
+    default:
+      return false;
+  }
 }
