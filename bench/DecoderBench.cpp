@@ -14,90 +14,12 @@
 
 #include "archive/PredictionEncoder.h"
 #include "archive/cmp_TVarnStreamCompress.h"
+#include "bench/Corpora.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using bench::Bytes;
 constexpr size_t CorpusSize = 4 << 20;
-
-// Machine code and the data around it: instruction patterns of x86 with random operands,
-// zero padding, tables of small integers and addresses, and import names.
-Bytes ExecutableLike(uint32_t Seed) {
-  std::mt19937 G(Seed);
-  const std::vector<Bytes> Patterns = {
-      {0x55, 0x8B, 0xEC},       {0x8B, 0x45},       {0x89, 0x45},       {0xE8},
-      {0x83, 0xC4, 0x04},       {0xC3},             {0x6A, 0x00},       {0xFF, 0x15},
-      {0x8B, 0x4D},             {0x85, 0xC0},       {0x74},             {0x75},
-      {0x33, 0xC0},             {0x5D, 0xC3},       {0x50},             {0x51},
-      {0x8D, 0x45},             {0x0F, 0xB6},       {0xC7, 0x45},       {0x3B, 0xC1}};
-  const std::vector<std::string> Names = {"GetProcAddress", "LoadLibraryA", "CreateFileA",
-                                          "ReadFile", "WriteFile", "CloseHandle",
-                                          "GetModuleHandleA", "MessageBoxA", "ExitProcess"};
-  Bytes Out;
-  Out.reserve(CorpusSize + 4096);
-  while (Out.size() < CorpusSize) {
-    const unsigned Kind = G() % 10;
-    if (Kind < 6) {  // a run of code
-      for (int I = 0, N = 20 + static_cast<int>(G() % 200); I < N; ++I) {
-        const Bytes& P = Patterns[std::min<size_t>(G() % 32, G() % Patterns.size())];
-        Out.insert(Out.end(), P.begin(), P.end());
-        for (unsigned J = 0, Operands = G() % 5; J < Operands; ++J)
-          Out.push_back(static_cast<uint8_t>(G() % 4 ? G() % 16 * 4 : G()));
-      }
-    } else if (Kind < 8) {  // padding
-      Out.insert(Out.end(), 16 + G() % 512, static_cast<uint8_t>(G() % 3 ? 0x00 : 0xCC));
-    } else if (Kind < 9) {  // a table of addresses
-      for (unsigned I = 0, N = 8 + G() % 64, Base = 0x401000 + G() % 0x10000; I < N; ++I) {
-        const uint32_t V = Base + (G() % 256) * 4;
-        for (int B = 0; B < 4; ++B) Out.push_back(static_cast<uint8_t>(V >> (8 * B)));
-      }
-    } else {  // import names
-      for (unsigned I = 0, N = 1 + G() % 8; I < N; ++I) {
-        const std::string& S = Names[G() % Names.size()];
-        Out.insert(Out.end(), S.begin(), S.end());
-        Out.push_back(0);
-      }
-    }
-  }
-  Out.resize(CorpusSize);
-  return Out;
-}
-
-// English-like text: words drawn with a Zipf-like skew, punctuation, line breaks.
-Bytes Text(uint32_t Seed) {
-  std::mt19937 G(Seed);
-  const std::vector<std::string> Words = {
-      "the", "of", "and", "to", "a", "in", "is", "that", "for", "it", "as", "with", "was",
-      "on", "be", "by", "this", "are", "or", "file", "archive", "setup", "installation",
-      "program", "volume", "directory", "version", "window", "extract", "decoder", "byte",
-      "table", "stream", "header", "catalogue", "which", "from", "when", "every", "their"};
-  Bytes Out;
-  Out.reserve(CorpusSize + 64);
-  size_t Line = 0;
-  while (Out.size() < CorpusSize) {
-    const size_t Rank = std::min<size_t>(G() % Words.size(), G() % Words.size());
-    std::string W = Words[Rank];
-    if (G() % 12 == 0) W[0] = static_cast<char>(W[0] - 32);
-    Out.insert(Out.end(), W.begin(), W.end());
-    Line += W.size() + 1;
-    if (G() % 15 == 0) Out.push_back(G() % 3 ? ',' : '.');
-    if (Line > 72) {
-      Out.push_back('\n');
-      Line = 0;
-    } else {
-      Out.push_back(' ');
-    }
-  }
-  Out.resize(CorpusSize);
-  return Out;
-}
-
-Bytes Random(uint32_t Seed) {
-  std::mt19937 G(Seed);
-  Bytes Out(CorpusSize);
-  for (auto& B : Out) B = static_cast<uint8_t>(G());
-  return Out;
-}
 
 struct Corpus {
   Bytes Original;
@@ -105,8 +27,9 @@ struct Corpus {
 };
 
 const Corpus& GetCorpus(int Kind) {
-  static const Corpus Corpora[3] = {
-      {ExecutableLike(1), {}}, {Text(2), {}}, {Random(3), {}}};
+  static const Corpus Corpora[3] = {{bench::ExecutableLike(1, CorpusSize), {}},
+                                    {bench::Text(2, CorpusSize), {}},
+                                    {bench::Random(3, CorpusSize), {}}};
   static bool Coded = false;
   if (!Coded) {
     for (auto& C : const_cast<Corpus(&)[3]>(Corpora))
@@ -116,7 +39,9 @@ const Corpus& GetCorpus(int Kind) {
   return Corpora[Kind];
 }
 
-const char* KindName(int Kind) { return Kind == 0 ? "binary" : Kind == 1 ? "text" : "random"; }
+const char* KindName(int Kind) {
+  return Kind == 0 ? "binary" : Kind == 1 ? "text" : "random";
+}
 
 // The event handlers every decoder gets: input in 8192-byte blocks from memory, output
 // copied into a buffer.
@@ -138,8 +63,8 @@ struct Endpoints {
   }
 };
 
-// The baseline: the format's decoding loop as it reads, on local variables, checking for a refill at
-// every literal and for a full block at every output byte.
+// The baseline: the format's decoding loop as it reads, on local variables, checking for a refill
+// at every literal and for a full block at every output byte.
 class PlainDecoder {
  public:
   TReadBufferEvent OnReadBuffer;

@@ -49,16 +49,23 @@ TFileStream::~TFileStream() {
 
 int32_t TFileStream::Read(void* Buffer, int32_t Count) {
   if (Count <= 0) return 0;
-  return std::max(platform::ReadFile(FHandle, Buffer, Count), 0);
+  const int32_t Done = std::max(platform::ReadFile(FHandle, Buffer, Count), 0);
+  FPosition += Done;
+  return Done;
 }
 
 int32_t TFileStream::Write(const void* Buffer, int32_t Count) {
   if (Count <= 0) return 0;
-  return std::max(platform::WriteFile(FHandle, Buffer, Count), 0);
+  const int32_t Done = std::max(platform::WriteFile(FHandle, Buffer, Count), 0);
+  FPosition += Done;
+  return Done;
 }
 
 int64_t TFileStream::Seek(int64_t Offset, TSeekOrigin Origin) {
-  return platform::SeekFile(FHandle, Offset, ToPlatform(Origin));
+  if (Origin == TSeekOrigin::soCurrent && Offset == 0) return FPosition;
+  const int64_t Result = platform::SeekFile(FHandle, Offset, ToPlatform(Origin));
+  if (Result >= 0) FPosition = Result;
+  return Result;
 }
 
 int32_t TFileStream::GetFileDate() const {

@@ -57,6 +57,9 @@ class TFileStream : public TStream {
  private:
   std::string FFileName;
   platform::FileHandle FHandle;
+  // Kept here, so that asking for the position costs no call to the OS (extraction asks once
+  // per block).
+  int64_t FPosition = 0;
 };
 
 class TMemoryStream : public TStream {

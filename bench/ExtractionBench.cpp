@@ -1,0 +1,164 @@
+// Extraction of a payload of a few hundred mixed files (about 100 MiB) from a multi-volume
+// archive into a directory on tmpfs, next to Decompress alone on the same coded data held in
+// memory. The ratio shows what the component adds: volumes, events, the message pump and
+// file output. Throughput is counted in bytes of decoded output.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "archive/ArchiveWriter.h"
+#include "archive/PredictionEncoder.h"
+#include "archive/cmp_TVarnCompress.h"
+#include "bench/Corpora.h"
+#include "framework/platform/Platform.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using bench::Bytes;
+
+constexpr size_t TargetTotal = 100u << 20;
+constexpr int64_t VolumeSize = 16 << 20;
+
+struct Payload {
+  std::vector<std::string> Names;
+  std::vector<Bytes> Originals;
+  std::vector<Bytes> Coded;
+  int64_t TotalOriginal = 0;
+  fs::path Directory;  // holds setup.1, setup.2, ... and out/
+
+  Payload() {
+    // Slices of three large corpora, so the files are as varied as real media.
+    const Bytes Sources[3] = {bench::ExecutableLike(11, 16 << 20), bench::Text(12, 16 << 20),
+                              bench::Random(13, 16 << 20)};
+    std::mt19937 G(42);
+    std::uniform_real_distribution<double> LogSize(std::log(16.0), std::log(6.0 * (1 << 20)));
+    while (TotalOriginal < static_cast<int64_t>(TargetTotal)) {
+      const Bytes& Source = Sources[G() % 3];
+      const size_t Size = static_cast<size_t>(std::exp(LogSize(G)));
+      const size_t Offset = G() % (Source.size() - Size);
+      Originals.emplace_back(Source.begin() + static_cast<std::ptrdiff_t>(Offset),
+                             Source.begin() + static_cast<std::ptrdiff_t>(Offset + Size));
+      Names.push_back("file" + std::to_string(Names.size()) + ".bin");
+      TotalOriginal += static_cast<int64_t>(Size);
+    }
+    for (const Bytes& B : Originals)
+      Coded.push_back(varn::PredictionEncoder::EncodeAll(B.data(), B.size()));
+
+    const fs::path Base = fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+    Directory = Base / ("varn-bench-" + std::to_string(std::random_device{}()));
+    fs::create_directories(Directory / "out");
+    varn::ArchiveWriter Writer;
+    Writer.VolumeSize = VolumeSize;
+    for (size_t I = 0; I < Originals.size(); ++I) {
+      varn::ArchiveMember M;
+      M.Name = Names[I];
+      M.FileDate = 45000.5;
+      M.Origin = Names[I];
+      const Bytes* Data = &Originals[I];
+      M.OpenData = [Data] { return std::make_unique<TMemoryStream>(*Data); };
+      Writer.Members.push_back(std::move(M));
+    }
+    varn::WriteArchiveFiles(Writer, platform::InternalPath((Directory / "setup.1").string()));
+  }
+  ~Payload() {
+    std::error_code Ignored;
+    fs::remove_all(Directory, Ignored);
+  }
+};
+
+Payload& GetPayload() {
+  static Payload P;
+  return P;
+}
+
+void BM_DecompressInMemory(benchmark::State& State) {
+  Payload& P = GetPayload();
+  TVarnStreamCompress Decoder;
+  const Bytes* Input = nullptr;
+  size_t Offset = 0;
+  int64_t Written = 0;
+  Decoder.OnReadBuffer = [&](TVarnStreamCompress&, TVSCBuffer& Buf, int32_t& BIB) {
+    const size_t N = std::min<size_t>(Buf.size(), Input->size() - Offset);
+    std::memcpy(Buf.data(), Input->data() + Offset, N);
+    Offset += N;
+    BIB = static_cast<int32_t>(N);
+  };
+  Decoder.OnWriteBuffer = [&](TVarnStreamCompress&, TVSCBuffer& Buf, int32_t BIB) {
+    benchmark::DoNotOptimize(Buf.data());
+    Written += BIB;
+  };
+  for (auto _ : State) {
+    for (const Bytes& Coded : P.Coded) {
+      Input = &Coded;
+      Offset = 0;
+      Decoder.Decompress();
+    }
+  }
+  if (Written != P.TotalOriginal * static_cast<int64_t>(State.iterations()))
+    State.SkipWithError("decoded size differs");
+  State.SetBytesProcessed(Written);
+  State.counters["files"] = static_cast<double>(P.Names.size());
+}
+
+void BM_Extract(benchmark::State& State) {
+  Payload& P = GetPayload();
+  TVarnCompress Archive;
+  const std::string First = platform::InternalPath((P.Directory / "setup.1").string());
+  Archive.ExtractDirectory = platform::InternalPath((P.Directory / "out").string());
+  for (auto _ : State) {
+    // After a run CompressedFile names the last volume; another name in between brings back
+    // volume 1.
+    Archive.SetCompressedFile(First + "x.1");
+    Archive.SetCompressedFile(First);
+    std::vector<std::string> Names = P.Names;
+    Archive.SetFilesToProcess(Names);
+    Archive.Extract();
+  }
+  if (fs::file_size(P.Directory / "out" / P.Names.back()) != P.Originals.back().size())
+    State.SkipWithError("extracted size differs");
+  State.SetBytesProcessed(P.TotalOriginal * static_cast<int64_t>(State.iterations()));
+  State.counters["files"] = static_cast<double>(P.Names.size());
+}
+
+BENCHMARK(BM_DecompressInMemory)->Unit(benchmark::kMillisecond)->MinTime(3);
+BENCHMARK(BM_Extract)->Unit(benchmark::kMillisecond)->MinTime(3);
+
+// Prints the ratio of extraction to decoding alone after the table.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& Runs) override {
+    ConsoleReporter::ReportRuns(Runs);
+    for (const Run& R : Runs) {
+      const auto It = R.counters.find("bytes_per_second");
+      if (It != R.counters.end()) Rates[R.run_name.function_name] = It->second.value;
+    }
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    if (Rates.count("BM_Extract") && Rates.count("BM_DecompressInMemory"))
+      std::printf("extraction keeps %.1f%% of the decoder's own throughput\n",
+                  100.0 * Rates["BM_Extract"] / Rates["BM_DecompressInMemory"]);
+  }
+
+ private:
+  std::map<std::string, double> Rates;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  RatioReporter Reporter;
+  benchmark::RunSpecifiedBenchmarks(&Reporter);
+  benchmark::Shutdown();
+  return 0;
+}
