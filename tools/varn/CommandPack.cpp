@@ -73,6 +73,7 @@ int RunPack(const std::vector<std::string>& Arguments) {
   for (size_t I = 0; I < Paths.size(); ++I)
     Writer.Members.push_back(
         MemberFromFile(platform::InternalPath(Paths[I]), Names[I], ReadFileVersion));
+  CreateDirectoryChain(RemoveBackslash(DirectoryPart(FirstVolume)));
   const ArchivePlan Plan = WriteArchiveFiles(Writer, FirstVolume);
 
   std::string Volumes = Output;
