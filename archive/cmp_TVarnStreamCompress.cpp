@@ -7,10 +7,10 @@
 
 // The decoding loop works on local copies of the context, the table pointer and the buffer
 // positions, and writes them back to the fields only around a handler call (so a handler, or
-// a derived class, sees the state that the documents describe). Per flag byte it picks one of
+// a derived class, sees the fields as the event contract has them). Per flag byte it picks one of
 // two ways: when the input block holds eight more bytes and the output block has room for
 // eight, the whole group is decoded at once, without any check; otherwise bit by bit, with
-// GetByte and PutByte exactly as specified. Either way the events fire at the same points.
+// GetByte and PutByte in their plain form. Either way the events fire at the same points.
 //
 // The whole-group way dispatches once on the flag byte to a routine made for that value, in
 // which each bit is fixed at compile time: no branch per bit (the bits of real data are close
