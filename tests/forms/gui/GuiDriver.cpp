@@ -16,9 +16,9 @@
 #include <string>
 #include <thread>
 
-#include "tests/common/WindowInspector.h"
+#include "tests/common/WindowProbe.h"
 
-namespace wi = window_inspector;
+namespace wi = window_probe;
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "framework/Forms.h"
 #include "framework/Toolkit.h"
 #include "framework/platform/Platform.h"
-#include "tests/common/WindowInspector.h"
+#include "tests/common/WindowProbe.h"
 #include "tests/forms/LoaderLikeForm.h"
 
 namespace {
@@ -28,7 +28,7 @@ void Check(bool Condition, const char* What) {
 }
 
 void CheckFont(const TControl& Control) {
-  const auto Font = window_inspector::FontOf(Control.Handle());
+  const auto Font = window_probe::FontOf(Control.Handle());
   Check(Font.has_value(), "the control has a font");
   if (!Font) return;
   Check(Font->Face == "Arial", "font face Arial");

@@ -9,25 +9,8 @@ driver_exe=$2
 artefacts=$3
 here=$(cd "$(dirname "$0")" && pwd)
 
-for tool in wine xvfb-run Xvfb xauth import; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "skipped: $tool is not installed"
-    exit 77
-  fi
-done
-
-if [ -z "${VARN_GUI_DISPLAY_STARTED:-}" ]; then
-  export VARN_GUI_DISPLAY_STARTED=1
-  timeout 240 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-  status=$?
-  [ $status -eq 124 ] && echo "FAIL: the test timed out"
-  exit $status
-fi
-
-source "$here/../../../scripts/wine-env.sh"
-# Xvfb has no window manager; Wine then draws the frames itself, so the screenshots show the
-# title bar (caption, no border icons) as Windows would.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+source "$here/../../common/gui-session.sh"
+gui_session 240 "$@"
 mkdir -p "$artefacts"
 rm -f "$artefacts"/*.png
 work=$(mktemp -d "${TMPDIR:-/tmp}/varn-gui.XXXXXX")

@@ -15,23 +15,8 @@ driver_exe=$4
 artefacts=$5
 here=$(cd "$(dirname "$0")" && pwd)
 
-for tool in wine winepath xvfb-run Xvfb xauth import; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "skipped: $tool is not installed"
-    exit 77
-  fi
-done
-
-if [ -z "${VARN_GUI_DISPLAY_STARTED:-}" ]; then
-  export VARN_GUI_DISPLAY_STARTED=1
-  timeout 280 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-  status=$?
-  [ $status -eq 124 ] && echo "FAIL: the test timed out"
-  exit $status
-fi
-
-source "$here/../../../scripts/wine-env.sh"
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+source "$here/../../common/gui-session.sh"
+gui_session 280 "$@"
 mkdir -p "$artefacts"
 rm -f "$artefacts"/*.png
 work=$(mktemp -d "${TMPDIR:-/tmp}/varn-loader-gui.XXXXXX")

@@ -1,10 +1,10 @@
-#include "tests/common/WindowInspector.h"
+#include "tests/common/WindowProbe.h"
 
 #include "framework/platform/win32/Win32.h"
 // after windows.h
 #include <commctrl.h>
 
-namespace window_inspector {
+namespace window_probe {
 
 namespace {
 
@@ -121,4 +121,4 @@ void Click(Window Button) {
   PostMessageA(AsWindow(Button), BM_CLICK, 0, 0);
 }
 
-}  // namespace window_inspector
+}  // namespace window_probe

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace window_inspector {
+namespace window_probe {
 
 using Window = std::uintptr_t;  // 0 is none
 
@@ -60,4 +60,4 @@ int32_t ProgressPosition(Window Bar);
 // Posts a button click, as pressing it with the mouse would.
 void Click(Window Button);
 
-}  // namespace window_inspector
+}  // namespace window_probe
