@@ -369,4 +369,25 @@ TEST(VarnCli, VersionPrintsTheFifteenStrings) {
   EXPECT_EQ(Missing.Err, "varn: Cannot open file nothere.exe\n");
 }
 
+TEST(VarnCli, AsksForAMissingVolumeOnATerminal) {
+  if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
+  TempDir Dir;
+  const Bytes Big = testing_support::RandomBytes(5000, 4);
+  MakeFile(Dir, "big.bin", Big);
+  ASSERT_EQ(Varn(Dir, {"pack", "--volume-size", "2k", "big.bin"}).Status, 0);
+  std::filesystem::create_directories(testing_support::Native(Dir / "disk"));
+  std::filesystem::rename(testing_support::Native(Dir / "setup.2"),
+                          testing_support::Native(Dir / "disk\\setup.2"));
+  // script(1) gives varn a terminal; the answer comes in through it.
+  const std::string Command = "cd " + Quote(testing_support::Native(Dir.Path()).string()) +
+                              " && printf 'disk\\n' | script -qec " +
+                              Quote(Quote(VARN_EXECUTABLE) + " extract --directory out setup.1") +
+                              " /dev/null >.terminal 2>&1";
+  EXPECT_EQ(std::system(Command.c_str()), 0);
+  const std::string Terminal = ReadFile(Dir / ".terminal");
+  EXPECT_NE(Terminal.find("volume 2 is not in the current directory."), std::string::npos)
+      << Terminal;
+  EXPECT_EQ(ReadFile(Dir / "out\\big.bin"), std::string(Big.begin(), Big.end()));
+}
+
 }  // namespace

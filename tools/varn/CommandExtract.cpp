@@ -45,10 +45,11 @@ TOverwriteType ParseOverwrite(const std::string& Mode) {
 
 // Asks on the terminal for the directory of a missing volume; an empty answer gives up.
 std::string AskForVolume(int32_t Disk, const std::string& Looked) {
+  const std::string Where = Looked.empty() ? "the current directory" : platform::NativePath(Looked);
   std::fprintf(stderr,
                "\nvarn: volume %d is not in %s.\nInsert the disk, or type the directory that "
                "holds it (empty to give up): ",
-               Disk, platform::NativePath(Looked.empty() ? "." : Looked).c_str());
+               Disk, Where.c_str());
   std::fflush(stderr);
   char Line[4096];
   if (!std::fgets(Line, sizeof Line, stdin)) return std::string();
