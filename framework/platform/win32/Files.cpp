@@ -35,12 +35,14 @@ bool CreateDirectory(const std::string& Path) {
 }
 
 FileHandle OpenFile(const std::string& Path) {
+  if (Path.find('\0') != std::string::npos) return InvalidFileHandle;
   const HANDLE Handle = CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   return Handle == INVALID_HANDLE_VALUE ? InvalidFileHandle : FromHandle(Handle);
 }
 
 FileHandle CreateFile(const std::string& Path) {
+  if (Path.find('\0') != std::string::npos) return InvalidFileHandle;
   // A symbolic link or junction planted at the target is refused, never written through.
   const DWORD Existing = GetFileAttributesA(Path.c_str());
   if (Existing != INVALID_FILE_ATTRIBUTES && (Existing & FILE_ATTRIBUTE_REPARSE_POINT))
