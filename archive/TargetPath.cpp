@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "support/PathHelpers.h"
+#include "support/Text.h"
 
 std::string TargetFileName(const std::string& Name) {
   std::string Result = FileNamePart(Name);
@@ -22,8 +23,7 @@ bool IsSafeTargetName(const std::string& Name) {
   std::string Base = Name.substr(0, Name.find('.'));
   while (!Base.empty() && (Base.back() == ' ' || Base.back() == '.'))
     Base.pop_back();
-  std::transform(Base.begin(), Base.end(), Base.begin(),
-                 [](char C) { return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 32) : C; });
+  std::transform(Base.begin(), Base.end(), Base.begin(), UpperAscii);
   static constexpr std::array<std::string_view, 4> Plain = {"CON", "PRN", "AUX", "NUL"};
   if (std::find(Plain.begin(), Plain.end(), Base) != Plain.end()) return false;
   const bool Numbered =

@@ -6,6 +6,7 @@
 
 #include "support/ByteReader.h"
 #include "support/PathHelpers.h"
+#include "support/Text.h"
 
 namespace {
 
@@ -19,21 +20,6 @@ void WriteSlot(uint8_t* Slot, size_t Max, const std::string& Value) {
   std::fill(Slot, Slot + 1 + Max, uint8_t{0});
   Slot[0] = static_cast<uint8_t>(Value.size());
   std::copy(Value.begin(), Value.end(), Slot + 1);
-}
-
-bool IsBlank(const std::string& Text) {
-  return std::all_of(Text.begin(), Text.end(),
-                     [](char C) { return static_cast<unsigned char>(C) <= 32; });
-}
-
-char FoldAscii(char C) {
-  return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 32) : C;
-}
-
-bool SameNameIgnoringCase(const std::string& A, const std::string& B) {
-  return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char X, char Y) {
-           return FoldAscii(X) == FoldAscii(Y);
-         });
 }
 
 }  // namespace
@@ -134,7 +120,7 @@ TFileHeader& TFileHeaders::GetFileHeaders(int32_t Index) const {
 int32_t TFileHeaders::IndexOfName(const std::string& Name) const {
   const std::string Key = GetDelimitedField(Name, 1, ";");
   for (int32_t I = 0; I < Count(); ++I)
-    if (SameNameIgnoringCase(Key, FItems[static_cast<size_t>(I)]->Record.FileName())) return I;
+    if (SameTextAscii(Key, FItems[static_cast<size_t>(I)]->Record.FileName())) return I;
   return -1;
 }
 
@@ -154,8 +140,11 @@ void TFileHeaders::ReadFromStream(TStream& Stream) {
     throw EVCFHCannotReadHeaders();
   int64_t Next = Position;
   for (int32_t I = 0; I < HeaderCount; ++I) {
-    // A NextHeader the stream cannot move to leaves no record to read.
-    if (Stream.Seek(Next, TSeekOrigin::soBeginning) != Next) throw EVCFHCannotReadHeaders();
+    // A NextHeader the stream cannot move to leaves no record to read. A negative one must be
+    // caught before the seek: a failed Seek returns -1, which would match a NextHeader of -1
+    // and read the record from wherever the stream stands.
+    if (Next < 0 || Stream.Seek(Next, TSeekOrigin::soBeginning) != Next)
+      throw EVCFHCannotReadHeaders();
     auto Header = std::make_unique<TFileHeader>();
     Header->ReadFromStream(Stream);
     Next = Header->Record.NextHeader();

@@ -3,21 +3,7 @@
 #include <algorithm>
 
 #include "support/PathHelpers.h"
-
-namespace {
-
-bool IsBlank(const std::string& Text) {
-  return std::all_of(Text.begin(), Text.end(),
-                     [](char C) { return static_cast<unsigned char>(C) <= 32; });
-}
-
-bool SameTextAscii(const std::string& A, const std::string& B) {
-  auto Fold = [](char C) { return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 32) : C; };
-  return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(),
-                                            [&](char X, char Y) { return Fold(X) == Fold(Y); });
-}
-
-}  // namespace
+#include "support/Text.h"
 
 TVarnCompress::TVarnCompress(TComponent* AOwner) : TVarnStreamCompress(AOwner) {
   OnReadBuffer = [this](TVarnStreamCompress& VSC, TVSCBuffer& Buf, int32_t& BIB) {

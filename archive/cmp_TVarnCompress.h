@@ -100,6 +100,13 @@ class TVarnCompress : public TVarnStreamCompress {
   bool NewerByDate(const std::string& Target);
   bool NewerByVersionDate(const std::string& Target);
 
+  // Where the decoded bytes of a file go: by default the new file Target, created afresh
+  // (EFCreateError when it cannot be). A descendant that checks an archive without writing it
+  // returns another stream; it then also overrides SetDestinationDate.
+  virtual std::unique_ptr<TStream> CreateDestination(const std::string& Target);
+  // Gives the finished destination the packed archived time; false when the platform refuses.
+  virtual bool SetDestinationDate(TStream& Destination, int32_t FileDate);
+
  private:
   void ExtractSelection();
   void WriteCurrentFile(const std::string& Target);
@@ -109,7 +116,7 @@ class TVarnCompress : public TVarnStreamCompress {
 
   uint8_t FOperation = 0;
   int32_t FCurrentDisk = 0;
-  std::unique_ptr<TFileStream> FDestFile;
+  std::unique_ptr<TStream> FDestFile;
   const TFileHeader* FCurrentHeader = nullptr;
   TlzhFileStats FStats;
   bool FCatalogueLoaded = false;

@@ -6,15 +6,11 @@
 #include "framework/Application.h"
 #include "framework/DateTime.h"
 #include "support/PathHelpers.h"
+#include "support/Text.h"
 
 namespace {
 
 constexpr int32_t BlockSize = 8192;
-
-bool IsBlank(const std::string& Text) {
-  return std::all_of(Text.begin(), Text.end(),
-                     [](char C) { return static_cast<unsigned char>(C) <= 32; });
-}
 
 // The 32-bit counters of the status record wrap instead of overflowing, whatever the header
 // values.
@@ -108,7 +104,7 @@ void TVarnCompress::WriteCurrentFile(const std::string& Target) {
   CreateDirectoryChain(RemoveBackslash(DirectoryPart(Target)));
   if (!IsSafeTargetName(TargetName)) throw EVCCouldNotCreateFile(Target);
   try {
-    FDestFile = std::make_unique<TFileStream>(Target, TFileMode::fmCreate);
+    FDestFile = CreateDestination(Target);
   } catch (const EFCreateError&) {
     throw EVCCouldNotCreateFile(Target);
   }
@@ -118,8 +114,16 @@ void TVarnCompress::WriteCurrentFile(const std::string& Target) {
   Decompress();
 
   if (FDestFile->Size() != Header.OriginalSize()) throw EVCWrongDecompressedSize(Header.FileName());
-  if (!FDestFile->SetFileDate(DateTimeToFileDate(Header.FileDate())))
+  if (!SetDestinationDate(*FDestFile, DateTimeToFileDate(Header.FileDate())))
     throw Exception("Cannot set the date of the file just extracted.");
+}
+
+std::unique_ptr<TStream> TVarnCompress::CreateDestination(const std::string& Target) {
+  return std::make_unique<TFileStream>(Target, TFileMode::fmCreate);
+}
+
+bool TVarnCompress::SetDestinationDate(TStream& Destination, int32_t FileDate) {
+  return static_cast<TFileStream&>(Destination).SetFileDate(FileDate);
 }
 
 void TVarnCompress::MakeDoneReport() {

@@ -52,4 +52,9 @@ class TVarnStreamCompress : public TComponent {
 
   void ResetPredictor();
   void FlushOutput();
+
+ private:
+  // GetByte's refill: calls OnReadBuffer with InBuffer and InCount (no handler: 0 bytes),
+  // keeps InCount within 0..8192 and sets InPos to 0; false when no byte arrived.
+  bool RefillInput();
 };

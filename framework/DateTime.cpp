@@ -1,6 +1,7 @@
 #include "framework/DateTime.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "framework/Exceptions.h"
 
@@ -102,4 +103,25 @@ TDateTime FileDateToDateTime(int32_t FileDate) {
   const uint32_t Date = Packed >> 16, Time = Packed & 0xFFFF;
   return EncodeDate(static_cast<uint16_t>((Date >> 9) + 1980), (Date >> 5) & 15, Date & 31) +
          EncodeTime(static_cast<uint16_t>(Time >> 11), (Time >> 5) & 63, (Time & 31) << 1, 0);
+}
+
+TDateTime FileTimeToDateTime(const platform::FileTime& Local) {
+  constexpr int64_t TicksPerDay = 864000000000;
+  // Days from 1 January 1601, where file times count from, to 30 December 1899.
+  constexpr int64_t DaysFrom1601 = 109205;
+  const int64_t Days = static_cast<int64_t>(Local.Ticks / TicksPerDay) - DaysFrom1601;
+  const double Fraction = static_cast<double>(Local.Ticks % TicksPerDay) / TicksPerDay;
+  const auto Whole = static_cast<double>(Days);
+  return Days < 0 ? Whole - Fraction : Whole + Fraction;
+}
+
+std::string FormatDateTime(TDateTime Value) {
+  TDecodedDateTime T;
+  if (!DecodeDateTime(Value, T)) return std::string();
+  char Text[64];
+  std::snprintf(Text, sizeof Text, "%04d-%02u-%02u %02u:%02u:%02u", static_cast<int>(T.Year),
+                static_cast<unsigned>(T.Month), static_cast<unsigned>(T.Day),
+                static_cast<unsigned>(T.Hour), static_cast<unsigned>(T.Min),
+                static_cast<unsigned>(T.Sec));
+  return Text;
 }

@@ -2,6 +2,9 @@
 // Date and time values of the run-time library: TDateTime counts days since 30 December 1899,
 // the fraction being the time of day, local time.
 #include <cstdint>
+#include <string>
+
+#include "framework/platform/Platform.h"
 
 using TDateTime = double;
 
@@ -27,3 +30,13 @@ int32_t DateTimeToFileDate(TDateTime Value);
 // The inverse; EConvertError "Invalid argument to date encode" when the date half is no date
 // (so the -1 of an unreadable file time fails), "... time encode" when the time half is none.
 TDateTime FileDateToDateTime(int32_t FileDate);
+
+// A file time taken as local time (as FileTimeToLocalFileTime gives it) as a TDateTime, to the
+// full precision of a double: whole days since 30 December 1899, the time of day as the
+// fraction (for days before that date the fraction is subtracted, as the run-time library
+// counts them).
+TDateTime FileTimeToDateTime(const platform::FileTime& Local);
+
+// "YYYY-MM-DD HH:MM:SS", the value rounded to the millisecond and then truncated to the second;
+// empty for a value that names no day (DecodeDateTime).
+std::string FormatDateTime(TDateTime Value);

@@ -94,8 +94,20 @@ std::string CurrentDirectory();
 // length; nothing when the platform cannot name one.
 std::optional<std::string> TemporaryPath();
 
+// Starts a program from a command line and does not wait for it; false when it could not be
+// started. The command line is the program's path, one blank and one argument, each of the two
+// enclosed in double quotes when it holds a blank or a tab. Windows hands the line to the new
+// process as it is, shown normally. POSIX has no command line: the program is marked executable
+// for its owner and run without a shell, with the argument (its quotes removed) in native form.
+bool StartProgram(const std::string& CommandLine);
+
 // The full path of the running program's executable file.
 std::string ModuleFileName();
+
+enum class StandardStream { Input, Output, Error };
+
+// True when the standard stream is an interactive terminal (a console on Windows).
+bool IsTerminal(StandardStream Stream);
 
 // Called first by every program entry: sets up the process so that failures come back as
 // results rather than as system dialogs or signals (a full disk or a file-size limit shows as

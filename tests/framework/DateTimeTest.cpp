@@ -88,4 +88,27 @@ TEST(DateTime, UnpacksFileDatesAndRejectsTheUnreadableOne) {
   EXPECT_THROW(FileDateToDateTime(0), EConvertError);  // month 0
 }
 
+TEST(DateTime, TakesLocalFileTimesToFullPrecision) {
+  constexpr uint64_t TicksPerSecond = 10000000;
+  // 30 December 1899 and 1 January 1980, counted from 1601.
+  constexpr uint64_t Epoch = 109205ULL * 86400 * TicksPerSecond;
+  constexpr uint64_t Ticks1980 = 119600064000000000ULL;
+  EXPECT_EQ(FileTimeToDateTime({Epoch}), 0.0);
+  EXPECT_EQ(FileTimeToDateTime({Ticks1980}), EncodeDate(1980, 1, 1));
+  // Milliseconds exactly as EncodeTime makes them; below a millisecond, what a double holds.
+  const uint64_t Afternoon = Ticks1980 + (13 * 3600 + 45 * 60 + 31) * TicksPerSecond + 1230000;
+  EXPECT_EQ(FileTimeToDateTime({Afternoon}),
+            EncodeDate(1980, 1, 1) + EncodeTime(13, 45, 31, 123));
+  EXPECT_GT(FileTimeToDateTime({Afternoon + 100}), FileTimeToDateTime({Afternoon}));
+  // Before the epoch the time of day is subtracted: 29 December 1899, 06:00 is -1.25.
+  EXPECT_EQ(FileTimeToDateTime({Epoch - 18 * 3600 * TicksPerSecond}), -1.25);
+}
+
+TEST(DateTime, FormatsToTheSecond) {
+  EXPECT_EQ(FormatDateTime(EncodeDate(2024, 7, 5) + EncodeTime(3, 4, 5, 999)),
+            "2024-07-05 03:04:05");
+  EXPECT_EQ(FormatDateTime(0), "1899-12-30 00:00:00");
+  EXPECT_EQ(FormatDateTime(std::nan("")), "");
+}
+
 }  // namespace

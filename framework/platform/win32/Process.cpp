@@ -30,6 +30,23 @@ std::optional<std::string> TemporaryPath() {
   return std::string(Buffer.data(), Length);
 }
 
+bool StartProgram(const std::string& CommandLine) {
+  // As WinExec with SW_SHOW, but with the whole line, however long.
+  std::vector<char> Line(CommandLine.begin(), CommandLine.end());
+  Line.push_back('\0');
+  STARTUPINFOA Startup{};
+  Startup.cb = sizeof Startup;
+  Startup.dwFlags = STARTF_USESHOWWINDOW;
+  Startup.wShowWindow = SW_SHOW;
+  PROCESS_INFORMATION Process{};
+  if (!CreateProcessA(nullptr, Line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Startup,
+                      &Process))
+    return false;
+  CloseHandle(Process.hThread);
+  CloseHandle(Process.hProcess);
+  return true;
+}
+
 std::string ModuleFileName() {
   std::vector<char> Buffer(MAX_PATH);
   for (;;) {
@@ -41,11 +58,18 @@ std::string ModuleFileName() {
   }
 }
 
+bool IsTerminal(StandardStream Stream) {
+  const DWORD Which = Stream == StandardStream::Input    ? STD_INPUT_HANDLE
+                      : Stream == StandardStream::Output ? STD_OUTPUT_HANDLE
+                                                         : STD_ERROR_HANDLE;
+  DWORD Mode;
+  const HANDLE Handle = GetStdHandle(Which);
+  return Handle != nullptr && Handle != INVALID_HANDLE_VALUE && GetConsoleMode(Handle, &Mode);
+}
+
 void InitializeProcess() {
-  // A missing or ejected disk fails the access quietly instead of showing the system's dialog.
-  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-  // DLLs come from the system directory only, never from the program's own directory or the
-  // current directory, where a planted DLL could sit beside the program.
+  // First of all: DLLs come from the system directory only, never from the program's own
+  // directory or the current directory, where a planted DLL could sit beside the program.
   using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
   if (const HMODULE Kernel = GetModuleHandleA("kernel32.dll")) {
     const auto SetDefault = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
@@ -53,6 +77,8 @@ void InitializeProcess() {
     if (SetDefault) SetDefault(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */);
   }
   SetDllDirectoryA("");
+  // A missing or ejected disk fails the access quietly instead of showing the system's dialog.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 }
 
 }  // namespace platform

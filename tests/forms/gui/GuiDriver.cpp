@@ -1,8 +1,11 @@
-// Drives the GuiWindow program from another process, as a person would, one step per call so
-// the test script can take screenshots in between:
-//   working   the window is up as the loader's: classes, texts, states, size, styles, centring
-//   box       the error box: caption "Setup", the message with its full stop, OK, stop icon,
-//             owned by the application's window, the form disabled behind it
+// Drives the GuiWindow program, or the loader itself, from another process, as a person would,
+// one step per call so the test script can take screenshots in between:
+//   working [moving]
+//             the window is up as the loader's: classes, texts, states, size, styles, centring;
+//             the bar reaches 50, or with "moving" stands anywhere between 0 and 100 exclusive
+//   box [TEXT]
+//             the error box: caption "Setup", TEXT (default: GuiWindow's message with its full
+//             stop), OK, stop icon, owned by the application's window, the form disabled
 //   dismiss   presses OK: the form is enabled and active again, bar hidden, button shown
 //   shutdown  presses the shutdown button
 // Exit status 0 when every check held.
@@ -63,7 +66,7 @@ wi::Window FindBox() {
   return Box;
 }
 
-void Working() {
+void Working(bool Moving) {
   const FormWindows W = FindForm();
   Check(W.Form != 0, "form window of caption \"Setup\" is shown");
   if (!W.Form) return;
@@ -73,7 +76,16 @@ void Working() {
   Check(wi::Text(W.Button) == "&Shutdown this program", "button text with access key");
   Check(wi::Visible(W.Label) && wi::Visible(W.Bar), "label and bar visible");
   Check(!wi::Visible(W.Button), "button hidden while working");
-  Check(WaitFor([&] { return wi::ProgressPosition(W.Bar) == 50; }), "bar reaches 50");
+  if (Moving) {
+    int32_t Seen = -1;
+    Check(WaitFor([&] {
+            Seen = wi::ProgressPosition(W.Bar);
+            return Seen > 0 && Seen < 100;
+          }),
+          "bar moving (at " + std::to_string(Seen) + ")");
+  } else {
+    Check(WaitFor([&] { return wi::ProgressPosition(W.Bar) == 50; }), "bar reaches 50");
+  }
 
   const wi::Rect Client = wi::ClientBounds(W.Form);
   Check(Client.Width() == 337 && Client.Height() == 65, "client area 337 x 65 (is " +
@@ -106,13 +118,12 @@ void Working() {
         "bar bounds 24,32 289x25");
 }
 
-void Box() {
+void Box(const std::string& Expected) {
   const wi::Window Box = FindBox();
   Check(Box != 0, "message box of class #32770 captioned \"Setup\" is shown");
   if (!Box) return;
-  Check(wi::Text(wi::DialogItem(Box, 0xFFFF)) == "Test failure raised in a handler.",
-        "box text is the message and a full stop (is \"" + wi::Text(wi::DialogItem(Box, 0xFFFF)) +
-            "\")");
+  Check(wi::Text(wi::DialogItem(Box, 0xFFFF)) == Expected,
+        "box text is \"" + Expected + "\" (is \"" + wi::Text(wi::DialogItem(Box, 0xFFFF)) + "\")");
   const wi::Window Ok = wi::DialogItem(Box, 1);
   Check(Ok && wi::Visible(Ok), "OK button");
   int Buttons = 0, Icons = 0;
@@ -153,16 +164,17 @@ void Shutdown() {
 
 int main(int argc, char** argv) {
   const std::string Step = argc > 1 ? argv[1] : "";
+  const std::string Argument = argc > 2 ? argv[2] : "";
   if (Step == "working")
-    Working();
+    Working(Argument == "moving");
   else if (Step == "box")
-    Box();
+    Box(argc > 2 ? Argument : "Test failure raised in a handler.");
   else if (Step == "dismiss")
     Dismiss();
   else if (Step == "shutdown")
     Shutdown();
   else {
-    std::printf("usage: GuiDriver working|box|dismiss|shutdown\n");
+    std::printf("usage: GuiDriver working [moving] | box [TEXT] | dismiss | shutdown\n");
     return 2;
   }
   std::fflush(stdout);

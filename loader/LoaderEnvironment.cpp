@@ -1,0 +1,27 @@
+#include "loader/LoaderEnvironment.h"
+
+#include "framework/Application.h"
+#include "framework/platform/Platform.h"
+
+namespace {
+
+class TPlatformLoaderEnvironment final : public TLoaderEnvironment {
+ public:
+  explicit TPlatformLoaderEnvironment(TApplication& Application) : FApplication(Application) {}
+
+  std::string CurrentDirectory() override { return platform::CurrentDirectory(); }
+  std::optional<std::string> TemporaryPath() override { return platform::TemporaryPath(); }
+  void StartProgram(const std::string& CommandLine) override {
+    platform::StartProgram(CommandLine);
+  }
+  void PostQuit(int32_t ExitCode) override { FApplication.PostQuit(ExitCode); }
+
+ private:
+  TApplication& FApplication;
+};
+
+}  // namespace
+
+std::unique_ptr<TLoaderEnvironment> CreatePlatformLoaderEnvironment(TApplication& Application) {
+  return std::make_unique<TPlatformLoaderEnvironment>(Application);
+}

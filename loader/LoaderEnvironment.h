@@ -1,0 +1,27 @@
+#pragma once
+// What the loader asks of its process environment, behind one interface so that tests can stand
+// in for the operating system and the application's quit request.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+class TApplication;
+
+class TLoaderEnvironment {
+ public:
+  virtual ~TLoaderEnvironment() = default;
+
+  // The process's current directory: no trailing backslash, except at a drive root.
+  virtual std::string CurrentDirectory() = 0;
+  // The directory for temporary files, normally with a trailing backslash; nothing when the
+  // platform cannot name one.
+  virtual std::optional<std::string> TemporaryPath() = 0;
+  // Starts the program of the command line without waiting; whether it started is not asked.
+  virtual void StartProgram(const std::string& CommandLine) = 0;
+  // Queues the end of the application's message loop.
+  virtual void PostQuit(int32_t ExitCode) = 0;
+};
+
+// The real environment: the platform layer, and the quit request of Application.
+std::unique_ptr<TLoaderEnvironment> CreatePlatformLoaderEnvironment(TApplication& Application);

@@ -1,0 +1,11 @@
+#include "tests/common/CommandLine.h"
+
+#include "framework/platform/win32/Win32.h"
+
+namespace testing_support {
+
+std::string ProcessCommandLine() {
+  return GetCommandLineA();
+}
+
+}  // namespace testing_support

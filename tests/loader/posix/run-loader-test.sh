@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# The Linux loader end to end: real media in a directory whose name holds a blank, TMPDIR set
+# (with a blank too), a shell-script installation program that records its argument. Then the
+# failures a person meets: no setup.1 in the current directory (only beside the program) and
+# a missing volume. Every run ends with exit code 0 and without waiting for input.
+# Usage: run-loader-test.sh LOADER MAKE_MEDIA
+set -u
+loader=$1
+make_media=$2
+work=$(mktemp -d "${TMPDIR:-/tmp}/varn-loader.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+
+media="$work/my media"
+temp="$work/tmp dir"
+mkdir -p "$media" "$temp" "$work/source"
+cat >"$work/source/install.sh" <<'SCRIPT'
+#!/bin/sh
+printf '%s\n' "$#" "$1" >"$TMPDIR/argument.txt"
+SCRIPT
+chmod a-x "$work/source/install.sh"
+head -c 30000 /dev/zero | tr '\0' 'z' >"$work/source/data.bin"
+printf 'companion\n' >"$work/source/readme.txt"
+"$make_media" "$media/setup" 4096 "$work/source/install.sh" "$work/source/data.bin" \
+  "$work/source/readme.txt" || { echo "FAIL: cannot make the media"; exit 1; }
+[ -f "$media/setup.3" ] || fail "the media should span several volumes"
+
+run_loader() {  # DIRECTORY: runs the loader there, stdin not a terminal
+  (cd "$1" && TMPDIR="$temp" timeout 30 "$loader" </dev/null >"$work/out" 2>"$work/err")
+}
+
+echo "--- success"
+run_loader "$media"
+rc=$?
+[ $rc -eq 0 ] || fail "exit code $rc"
+[ -s "$work/out" ] && fail "wrote on stdout"
+for _ in $(seq 1 100); do [ -s "$temp/argument.txt" ] && break; sleep 0.1; done
+if [ -s "$temp/argument.txt" ]; then
+  expected=$(printf '1\n%s' "$media")
+  [ "$(cat "$temp/argument.txt")" = "$expected" ] ||
+    fail "the program got $(cat "$temp/argument.txt"), not one argument $media"
+else
+  fail "the installation program did not run"
+fi
+for f in install.sh data.bin readme.txt; do
+  cmp -s "$work/source/$f" "$temp/$f" || fail "$f extracted wrongly"
+  stamp=$(date -d "@$(stat -c %Y "$temp/$f")" '+%F %T')
+  [ "$stamp" = "2020-06-18 12:00:00" ] || fail "$f dated $stamp"
+done
+[ -x "$temp/install.sh" ] || fail "the program was not made executable"
+head -n 1 "$work/err" | grep -qx "Initializing installation software." || fail "no label first"
+tail -n 1 "$work/err" | grep -q "\] 100%$" || fail "the bar did not end at 100%"
+cat "$work/err"
+
+check_failure() {  # NAME DIRECTORY MESSAGE
+  echo "--- $1"
+  rm -f "$temp/argument.txt"
+  run_loader "$2"
+  local rc=$?
+  [ $rc -eq 0 ] || fail "$1: exit code $rc"
+  tail -n 1 "$work/err" | grep -qxF "$3" || fail "$1: last line is not \"$3\""
+  [ -e "$temp/argument.txt" ] && fail "$1: the program was started"
+  cat "$work/err"
+}
+
+# setup.1 beside the program, but the current directory is elsewhere.
+mkdir -p "$work/program" "$work/elsewhere"
+cp "$loader" "$work/program/loader"
+cp "$media"/setup.* "$work/program/"
+loader="$work/program/loader"
+check_failure "setup.1 only beside the program" "$work/elsewhere" \
+  "LOADER: Setup.1 must be in the same directory as the the loader program."
+
+rm "$media/setup.2"
+check_failure "a missing volume" "$media" "Could not open the correct disk file 2."
+
+[ $status -eq 0 ] && echo passed
+exit $status

@@ -1,0 +1,18 @@
+// A stand-in installation program for the loader's end-to-end test under Wine: it writes the
+// command line it was started with into "commandline.txt" beside itself, and ends.
+#include "framework/Streams.h"
+#include "framework/platform/Platform.h"
+#include "support/PathHelpers.h"
+#include "tests/common/CommandLine.h"
+
+int main() {
+  const std::string Line = testing_support::ProcessCommandLine();
+  const std::string Record = DirectoryPart(platform::ModuleFileName()) + "commandline.txt";
+  try {
+    TFileStream Out(Record, TFileMode::fmCreate);
+    Out.Write(Line.data(), static_cast<int32_t>(Line.size()));
+  } catch (...) {
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# loader.exe end to end under Wine in an Xvfb display, driven as a person would:
+#   success  media in a directory whose name holds a blank; the window while it works (kept as a
+#            screenshot), then the extracted files, their times, the command line the stand-in
+#            installation program recorded, and exit code 0
+#   failures no setup.1, and a missing volume: the box's text, OK, the failed window (kept as a
+#            screenshot), the shutdown button, exit code 0
+# Exit 77 (skipped) when there is no Wine, Xvfb or ImageMagick's import.
+# Usage: run-loader-gui-test.sh LOADER_EXE INSTALLER_EXE MAKE_MEDIA_EXE DRIVER_EXE ARTEFACTS
+set -u
+loader_exe=$1
+installer_exe=$2
+make_media_exe=$3
+driver_exe=$4
+artefacts=$5
+here=$(cd "$(dirname "$0")" && pwd)
+
+for tool in wine winepath xvfb-run Xvfb xauth import; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "skipped: $tool is not installed"
+    exit 77
+  fi
+done
+
+if [ -z "${VARN_GUI_DISPLAY_STARTED:-}" ]; then
+  export VARN_GUI_DISPLAY_STARTED=1
+  timeout 280 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+  status=$?
+  [ $status -eq 124 ] && echo "FAIL: the test timed out"
+  exit $status
+fi
+
+source "$here/../../../scripts/wine-env.sh"
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+mkdir -p "$artefacts"
+rm -f "$artefacts"/*.png
+work=$(mktemp -d "${TMPDIR:-/tmp}/varn-loader-gui.XXXXXX")
+loader_pid=
+cleanup() {
+  [ -n "$loader_pid" ] && kill -CONT "$loader_pid" 2>/dev/null && kill "$loader_pid" 2>/dev/null
+  rm -rf "$work"
+  [ -n "${VARN_WINE_DIR:-}" ] && { wineserver -k >/dev/null 2>&1; rm -rf "$VARN_WINE_DIR"; }
+}
+trap cleanup EXIT
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+
+step() {
+  echo "--- driver: $*"
+  timeout 90 wine "$driver_exe" "$@" || fail "driver step $1"
+}
+
+shot() {
+  import -window root "$artefacts/$1.png" || fail "screenshot $1"
+  echo "screenshot: $artefacts/$1.png"
+}
+
+start_loader() {  # DIRECTORY
+  (cd "$1" && exec wine "$loader_exe" >"$work/loader.log" 2>&1) &
+  loader_pid=$!
+}
+
+wait_loader() {  # NAME: the loader ends by itself, with exit code 0
+  for _ in $(seq 1 300); do
+    kill -0 "$loader_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$loader_pid" 2>/dev/null; then
+    fail "$1: the loader did not end"
+    kill "$loader_pid" 2>/dev/null
+  fi
+  wait "$loader_pid"
+  local rc=$?
+  loader_pid=
+  [ $rc -eq 0 ] || fail "$1: the loader ended with $rc, not 0"
+}
+
+temp_windows=$(wine cmd /c echo %TEMP% </dev/null 2>/dev/null | tr -d '\r')
+temp=$(winepath -u "$temp_windows" 2>/dev/null)
+temp=${temp%/}
+[ -d "$temp" ] || { echo "FAIL: no temporary directory ($temp_windows)"; exit 1; }
+rm -f "$temp/installer.exe" "$temp/big.bin" "$temp/readme.txt" "$temp/commandline.txt"
+
+media="$work/my media"
+mkdir -p "$media" "$work/source"
+cp "$installer_exe" "$work/source/installer.exe"
+# Big enough that the extraction is still running when the driver looks at it.
+head -c 24000000 /dev/zero >"$work/source/big.bin"
+printf 'companion\r\n' >"$work/source/readme.txt"
+wine "$make_media_exe" "$(winepath -w "$media/setup")" 8000000 \
+  "$(winepath -w "$work/source/installer.exe")" "$(winepath -w "$work/source/big.bin")" \
+  "$(winepath -w "$work/source/readme.txt")" </dev/null || { echo "FAIL: media"; exit 1; }
+
+echo "=== success"
+start_loader "$media"
+step working moving
+# Held still for the picture, then let go.
+kill -STOP "$loader_pid" 2>/dev/null
+shot working
+kill -CONT "$loader_pid" 2>/dev/null
+wait_loader success
+for _ in $(seq 1 100); do [ -s "$temp/commandline.txt" ] && break; sleep 0.1; done
+media_windows=$(winepath -w "$media")
+expected="$temp_windows\\installer.exe \"$media_windows\""
+recorded=$(cat "$temp/commandline.txt" 2>/dev/null)
+[ "$recorded" = "$expected" ] || fail "command line is [$recorded], not [$expected]"
+for f in installer.exe big.bin readme.txt; do
+  cmp -s "$work/source/$f" "$temp/$f" || fail "$f extracted wrongly"
+  stamp=$(date -d "@$(stat -c %Y "$temp/$f" 2>/dev/null || echo 0)" '+%F %T')
+  [ "$stamp" = "2020-06-18 12:00:00" ] || fail "$f dated $stamp"
+done
+rm -f "$temp/installer.exe" "$temp/big.bin" "$temp/readme.txt" "$temp/commandline.txt"
+
+failure() {  # NAME DIRECTORY TEXT SCREENSHOT
+  echo "=== $1"
+  start_loader "$2"
+  step box "$3"
+  [ -n "$4" ] && shot "$4-box"
+  step dismiss
+  [ -n "$4" ] && shot "$4"
+  step shutdown
+  wait_loader "$1"
+}
+
+mkdir -p "$work/empty"
+failure "no setup.1" "$work/empty" \
+  "LOADER: Setup.1 must be in the same directory as the the loader program." failed
+rm "$media/setup.2"
+failure "a missing volume" "$media" "Could not open the correct disk file 2." ""
+[ -e "$temp/commandline.txt" ] && fail "a failed run started the program"
+rm -f "$temp/installer.exe" "$temp/big.bin" "$temp/readme.txt"
+
+cat "$work/loader.log"
+[ $status -eq 0 ] && echo passed
+exit $status

@@ -1,0 +1,372 @@
+// End-to-end tests of the varn executable (VARN_EXECUTABLE): exact stdout, stderr and exit
+// status, run in a scratch directory with stdin, stdout and stderr redirected (so stderr is no
+// terminal, and a successful run must say nothing there).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "archive/PredictionEncoder.h"
+#include "framework/DateTime.h"
+#include "framework/Streams.h"
+#include "tests/common/TestSupport.h"
+
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using Bytes = std::vector<uint8_t>;
+
+struct Outcome {
+  int Status = -1;
+  std::string Out, Err;
+};
+
+std::string Quote(const std::string& Text) {
+  std::string Q = "'";
+  for (char C : Text)
+    Q += C == '\'' ? std::string("'\\''") : std::string(1, C);
+  return Q + "'";
+}
+
+Outcome Varn(const TempDir& Dir, const std::vector<std::string>& Arguments) {
+  const std::string Native = testing_support::Native(Dir.Path()).string();
+  std::string Command = "cd " + Quote(Native) + " && " + Quote(VARN_EXECUTABLE);
+  for (const std::string& A : Arguments)
+    Command += " " + Quote(A);
+  Command += " </dev/null >.stdout 2>.stderr";
+  const int Raw = std::system(Command.c_str());
+  Outcome O;
+  O.Status = (Raw >> 8) & 0xFF;
+  O.Out = ReadFile(Dir / ".stdout");
+  O.Err = ReadFile(Dir / ".stderr");
+  return O;
+}
+
+const std::string Usage =
+    "usage: varn pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... PATH...\n"
+    "       varn list [--json] ARCHIVE\n"
+    "       varn test [--volumes DIR] ARCHIVE\n"
+    "       varn extract [--directory DIR] [--overwrite MODE] [--volumes DIR] [--quiet] ARCHIVE "
+    "[NAME...]\n"
+    "       varn version [--language LANG] [--charset SET] [--json] FILE\n"
+    "       varn --help\n";
+const std::string PackUsage =
+    "usage: varn pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... PATH...\n";
+const std::string ListUsage = "usage: varn list [--json] ARCHIVE\n";
+
+// 15 June 2021, 12:34:56 local time, packed.
+constexpr int32_t PackedTime =
+    (((2021 - 1980) << 9 | 6 << 5 | 15) << 16) | (12 << 11 | 34 << 5 | 28);
+const TDateTime Time = 44362.0 + (12 * 3600 + 34 * 60 + 56) / 86400.0;
+
+void MakeFile(const TempDir& Dir, const std::string& Name, const Bytes& Data) {
+  TFileStream File(Dir / Name, TFileMode::fmCreate);
+  File.WriteBuffer(Data.data(), static_cast<int32_t>(Data.size()));
+  ASSERT_TRUE(File.SetFileDate(PackedTime));
+}
+
+size_t CodedSize(const Bytes& Data) {
+  return varn::PredictionEncoder::EncodeAll(Data.data(), Data.size()).size();
+}
+
+std::string Shortest(double Value) {
+  char Text[64];
+  return std::string(Text, std::to_chars(Text, Text + sizeof Text, Value).ptr);
+}
+
+TEST(VarnCli, UsageErrorsExitWith2AndTheUsage) {
+  TempDir Dir;
+  EXPECT_EQ(Varn(Dir, {}).Status, 2);
+  EXPECT_EQ(Varn(Dir, {}).Err, "varn: no command given\n" + Usage);
+  const Outcome Unknown = Varn(Dir, {"frob"});
+  EXPECT_EQ(Unknown.Status, 2);
+  EXPECT_EQ(Unknown.Out, "");
+  EXPECT_EQ(Unknown.Err, "varn: unknown command \"frob\"\n" + Usage);
+
+  const std::vector<std::pair<std::vector<std::string>, std::string>> Cases = {
+      {{"pack"}, "varn: no file to pack\n" + PackUsage},
+      {{"pack", "--bogus", "a"}, "varn: unknown option --bogus\n" + PackUsage},
+      {{"pack", "a", "--output"}, "varn: option --output needs a value\n" + PackUsage},
+      {{"pack", "--volume-size", "12x", "a"},
+       "varn: option --volume-size needs a number of bytes, optionally followed by k or M, not "
+       "\"12x\"\n" +
+           PackUsage},
+      {{"pack", "--volume-size=0", "a"},
+       "varn: option --volume-size needs a size of at least 1 byte\n" + PackUsage},
+      {{"pack", "--output", "media.exe", "a"},
+       "varn: the output file must have the extension .1 (volume n gets .n), not "
+       "\"media.exe\"\n" +
+           PackUsage},
+      {{"pack", "--name", "x", "a"},
+       "varn: option --name needs ARCHIVED=PATH, not \"x\"\n" + PackUsage},
+      {{"pack", "--name", "x=b", "a"},
+       "varn: option --name names b, which is not among the files to pack\n" + PackUsage},
+      {{"list"}, "varn: no archive given\n" + ListUsage},
+      {{"list", "a.1", "b.1"}, "varn: more than one archive given\n" + ListUsage},
+      {{"list", "--json=yes", "a.1"}, "varn: option --json takes no value\n" + ListUsage},
+  };
+  for (const auto& [Arguments, Err] : Cases) {
+    const Outcome O = Varn(Dir, Arguments);
+    EXPECT_EQ(O.Status, 2) << Arguments[0] << " " << Arguments.size();
+    EXPECT_EQ(O.Out, "");
+    EXPECT_EQ(O.Err, Err);
+  }
+}
+
+TEST(VarnCli, HelpGoesToStdout) {
+  TempDir Dir;
+  const Outcome All = Varn(Dir, {"--help"});
+  EXPECT_EQ(All.Status, 0);
+  EXPECT_EQ(All.Err, "");
+  EXPECT_EQ(All.Out.rfind(Usage, 0), 0u);
+  const Outcome Pack = Varn(Dir, {"pack", "--help"});
+  EXPECT_EQ(Pack.Status, 0);
+  EXPECT_EQ(Pack.Out.rfind(PackUsage + "\nPacks the files", 0), 0u);
+  const Outcome List = Varn(Dir, {"list", "-h"});
+  EXPECT_EQ(List.Status, 0);
+  EXPECT_EQ(List.Out.rfind(ListUsage + "\n", 0), 0u);
+}
+
+TEST(VarnCli, PacksAndListsAsJson) {
+  TempDir Dir;
+  const Bytes Program = testing_support::RandomBytes(3000, 1);
+  const Bytes Readme(100, 'r');
+  MakeFile(Dir, "setup.exe", Program);
+  MakeFile(Dir, "readme.txt", Readme);
+  MakeFile(Dir, "empty", {});
+  const Outcome Pack = Varn(Dir, {"pack", "setup.exe", "readme.txt", "empty"});
+  EXPECT_EQ(Pack.Status, 0);
+  EXPECT_EQ(Pack.Out, "");
+  EXPECT_EQ(Pack.Err, "");
+
+  const size_t P = CodedSize(Program), R = CodedSize(Readme);
+  const size_t Start = 5 + 3 * 164;
+  const std::string Date = Shortest(Time);
+  const auto Ratio = [](size_t Coded, size_t Original) {
+    return std::to_string(static_cast<int>(std::nearbyint(100.0 * Coded / Original)));
+  };
+  const std::string Expected =
+      "{\"catalogue_tag\":0,\"total_original_size\":3100,\"total_compressed_size\":" +
+      std::to_string(P + R) + ",\"total_compression_ratio\":" + Ratio(P + R, 3100) +
+      ",\"files\":[" +
+      "{\"index\":0,\"name\":\"setup.exe\",\"original_size\":3000,\"compressed_size\":" +
+      std::to_string(P) + ",\"compression_ratio\":" + Ratio(P, 3000) + ",\"file_date\":" + Date +
+      ",\"date\":\"2021-06-15 12:34:56\",\"version\":\"\",\"first_disk\":1,\"last_disk\":1,"
+      "\"data_start\":" +
+      std::to_string(Start) + ",\"data_end\":" + std::to_string(Start + P - 1) +
+      "},{\"index\":1,\"name\":\"readme.txt\",\"original_size\":100,\"compressed_size\":" +
+      std::to_string(R) + ",\"compression_ratio\":" + Ratio(R, 100) + ",\"file_date\":" + Date +
+      ",\"date\":\"2021-06-15 12:34:56\",\"version\":\"\",\"first_disk\":1,\"last_disk\":1,"
+      "\"data_start\":" +
+      std::to_string(Start + P) + ",\"data_end\":" + std::to_string(Start + P + R - 1) +
+      "},{\"index\":2,\"name\":\"empty\",\"original_size\":0,\"compressed_size\":0,"
+      "\"compression_ratio\":0,\"file_date\":" +
+      Date +
+      ",\"date\":\"2021-06-15 12:34:56\",\"version\":\"\",\"first_disk\":1,\"last_disk\":1,"
+      "\"data_start\":" +
+      std::to_string(Start + P + R) + ",\"data_end\":" + std::to_string(Start + P + R - 1) +
+      "}]}\n";
+  // Any volume's name leads to volume 1.
+  for (const std::string Name : {"setup.1", "setup.7", "setup.exe", "setup"}) {
+    const Outcome List = Varn(Dir, {"list", "--json", Name});
+    EXPECT_EQ(List.Status, 0) << Name;
+    EXPECT_EQ(List.Out, Expected) << Name;
+    EXPECT_EQ(List.Err, "");
+  }
+}
+
+TEST(VarnCli, PacksVolumesAndListsATable) {
+  TempDir Dir;
+  MakeFile(Dir, "a.bin", testing_support::RandomBytes(2000, 2));
+  MakeFile(Dir, "b.txt", Bytes(16, 'b'));
+  const Outcome Pack = Varn(Dir, {"pack", "--output", "media.1", "--volume-size", "1k", "--name",
+                                  "tools\\prog.exe=a.bin", "a.bin", "b.txt"});
+  EXPECT_EQ(Pack.Status, 0);
+  EXPECT_EQ(Pack.Err, "");
+  // 333 + coded sizes: these 2000 random bytes code to 2244, the 16 'b' to 5.
+  ASSERT_EQ(CodedSize(testing_support::RandomBytes(2000, 2)), 2244u);
+  EXPECT_EQ(ReadFile(Dir / "media.1").size(), 1024u);
+  EXPECT_EQ(ReadFile(Dir / "media.2").size(), 1024u);
+  EXPECT_EQ(ReadFile(Dir / "media.3").size(), 333u + 2244 + 5 - 2048);
+  EXPECT_FALSE(testing_support::Exists(Dir / "media.4"));
+
+  const Outcome List = Varn(Dir, {"list", "media.2"});
+  EXPECT_EQ(List.Status, 0);
+  EXPECT_EQ(List.Err, "");
+  EXPECT_EQ(List.Out,
+            "Index  Name            Size  Compressed  Ratio  Date                 Version  Disks  "
+            "Start  End\n"
+            "    0  tools\\prog.exe  2000        2244   112%  2021-06-15 12:34:56             1-3  "
+            "  333  528\n"
+            "    1  b.txt             16           5    31%  2021-06-15 12:34:56               3   "
+            " 529  533\n"
+            "2 files, 2016 bytes, 2249 compressed (112%), catalogue tag 0\n");
+}
+
+TEST(VarnCli, FailuresSayWhatWentWrongAndExitWith1) {
+  TempDir Dir;
+  const Outcome Missing = Varn(Dir, {"pack", "missing.txt"});
+  EXPECT_EQ(Missing.Status, 1);
+  EXPECT_EQ(Missing.Out, "");
+  EXPECT_EQ(Missing.Err, "varn: Cannot open file missing.txt\n");
+  EXPECT_FALSE(testing_support::Exists(Dir / "setup.1"));
+
+  MakeFile(Dir, "a", Bytes(10, 'a'));
+  MakeFile(Dir, "b", Bytes(10, 'b'));
+  const Outcome Small = Varn(Dir, {"pack", "--volume-size", "300", "a", "b"});
+  EXPECT_EQ(Small.Status, 1);
+  EXPECT_EQ(Small.Err,
+            "varn: The volume size of 300 bytes is too small: the catalogue of 2 files takes 333 "
+            "bytes, and volume 1 must hold all of it\n");
+  const Outcome Twice = Varn(Dir, {"pack", "--name", "b=a", "a", "b"});
+  EXPECT_EQ(Twice.Status, 1);
+  EXPECT_EQ(Twice.Err, "varn: Two files would be archived as \"b\": a and b\n");
+
+  const Outcome NoArchive = Varn(Dir, {"list", "nothere"});
+  EXPECT_EQ(NoArchive.Status, 1);
+  EXPECT_EQ(NoArchive.Out, "");
+  EXPECT_EQ(NoArchive.Err,
+            "varn: Could not open the compressed file. The following value is the current value "
+            "of the CompressedFile property: nothere.1\n");
+
+  testing_support::WriteFile(Dir / "broken.1", std::string("\x02\x00\x00\x00\x00xyz", 8));
+  const Outcome Broken = Varn(Dir, {"list", "broken.1"});
+  EXPECT_EQ(Broken.Status, 1);
+  EXPECT_EQ(Broken.Err,
+            "varn: Could not read the file headers for the compressed file. The Archive file "
+            "could possible be corrupt.\n");
+}
+
+TEST(VarnCli, OldFileDatesAreClampedQuietlyWhenStderrIsNoTerminal) {
+  TempDir Dir;
+  {
+    TFileStream File(Dir / "old.txt", TFileMode::fmCreate);
+    File.WriteBuffer("x", 1);
+  }
+  // 1 January 1970, 00:00:00 UTC: before what the packed date form holds.
+  std::string Touch = "touch -d @0 " + Quote(testing_support::Native(Dir / "old.txt").string());
+  ASSERT_EQ(std::system(Touch.c_str()), 0);
+  const Outcome Pack = Varn(Dir, {"pack", "old.txt"});
+  EXPECT_EQ(Pack.Status, 0);
+  EXPECT_EQ(Pack.Err, "");
+  const Outcome List = Varn(Dir, {"list", "--json", "setup.1"});
+  EXPECT_NE(List.Out.find("\"file_date\":29221,\"date\":\"1980-01-01 00:00:00\""),
+            std::string::npos)
+      << List.Out;
+}
+
+TEST(VarnCli, JsonEscapesNamesAndShowsTheAnsiCodePageAsUtf8) {
+  TempDir Dir;
+  MakeFile(Dir, "a", Bytes(1, 'a'));
+  const Outcome Pack = Varn(Dir, {"pack", "--name", std::string("q\"\\\x80\xE9\x01") + "=a", "a"});
+  EXPECT_EQ(Pack.Status, 0) << Pack.Err;
+  const Outcome List = Varn(Dir, {"list", "--json", "setup.1"});
+  EXPECT_NE(List.Out.find("\"name\":\"q\\\"\\\\\xE2\x82\xAC\xC3\xA9\\u0001\""), std::string::npos)
+      << List.Out;
+}
+
+TEST(VarnCli, ExtractsTestsAndFindsVolumesElsewhere) {
+  TempDir Dir;
+  const Bytes Big = testing_support::RandomBytes(5000, 3);
+  MakeFile(Dir, "setup.exe", Bytes(50, 's'));
+  MakeFile(Dir, "big.bin", Big);
+  ASSERT_EQ(
+      Varn(Dir, {"pack", "--volume-size", "2k", "--output", "media.1", "setup.exe", "big.bin"})
+          .Status,
+      0);
+
+  const Outcome Test = Varn(Dir, {"test", "media.3"});
+  EXPECT_EQ(Test.Status, 0);
+  EXPECT_EQ(Test.Out,
+            "ok      setup.exe (50 bytes)\nok      big.bin (5000 bytes)\n2 files tested, all ok\n");
+  EXPECT_EQ(Test.Err, "");
+
+  const Outcome Extract = Varn(Dir, {"extract", "--directory", "out/sub", "media.1"});
+  EXPECT_EQ(Extract.Status, 0);
+  EXPECT_EQ(Extract.Out + Extract.Err, "");
+  EXPECT_EQ(ReadFile(Dir / "out\\sub\\big.bin"), std::string(Big.begin(), Big.end()));
+  TFileStream Written(Dir / "out\\sub\\setup.exe", TFileMode::fmOpenReadShared);
+  EXPECT_EQ(Written.GetFileDate(), PackedTime);
+
+  // never keeps what is there; a named file only.
+  testing_support::WriteFile(Dir / "out\\sub\\setup.exe", "mine");
+  EXPECT_EQ(Varn(Dir, {"extract", "--overwrite", "never", "--directory", "out/sub", "media.1",
+                       "SETUP.EXE;1"})
+                .Status,
+            0);
+  EXPECT_EQ(ReadFile(Dir / "out\\sub\\setup.exe"), "mine");
+
+  // A volume moved away is looked for in --volumes DIR; without it the run fails clearly.
+  std::filesystem::create_directories(testing_support::Native(Dir / "disk2"));
+  std::filesystem::rename(testing_support::Native(Dir / "media.2"),
+                          testing_support::Native(Dir / "disk2\\media.2"));
+  const Outcome Lost = Varn(Dir, {"extract", "--directory", "lost", "media.1"});
+  EXPECT_EQ(Lost.Status, 1);
+  EXPECT_EQ(Lost.Err, "varn: Could not open the correct disk file 2\n");
+  const Outcome Found =
+      Varn(Dir, {"extract", "--volumes", "disk2", "--directory", "found", "media.1"});
+  EXPECT_EQ(Found.Status, 0) << Found.Err;
+  EXPECT_EQ(ReadFile(Dir / "found\\big.bin"), std::string(Big.begin(), Big.end()));
+
+  const Outcome Failing = Varn(Dir, {"test", "media.1"});
+  EXPECT_EQ(Failing.Status, 1);
+  EXPECT_EQ(Failing.Out,
+            "ok      setup.exe (50 bytes)\n"
+            "FAILED  big.bin: Could not open the correct disk file 2\n");
+  EXPECT_EQ(Failing.Err, "varn: 1 of 2 files failed the test\n");
+
+  const Outcome Unknown = Varn(Dir, {"extract", "--volumes", "disk2", "media.1", "nothing"});
+  EXPECT_EQ(Unknown.Status, 1);
+  EXPECT_EQ(Unknown.Err, "varn: The following file was not found in the archive: nothing\n");
+  const Outcome Mode = Varn(Dir, {"extract", "--overwrite", "sometimes", "media.1"});
+  EXPECT_EQ(Mode.Status, 2);
+  EXPECT_EQ(Mode.Err.rfind("varn: unknown overwrite mode \"sometimes\"", 0), 0u);
+}
+
+TEST(VarnCli, ExtractOverwritesByVersion) {
+  TempDir Dir;
+  const std::string Fixture = std::string(VARN_VERSION_FIXTURES) + "/dll.dll";
+  if (!std::filesystem::exists(Fixture)) GTEST_SKIP() << "no version fixture";
+  std::filesystem::copy_file(Fixture, testing_support::Native(Dir / "lib.dll"));
+  ASSERT_EQ(Varn(Dir, {"pack", "lib.dll"}).Status, 0);
+  const Outcome List = Varn(Dir, {"list", "--json", "setup.1"});
+  EXPECT_NE(List.Out.find("\"version\":\"1.0.0.5\""), std::string::npos) << List.Out;
+
+  // The same version stays; a file without version information is replaced.
+  std::filesystem::create_directories(testing_support::Native(Dir / "out"));
+  std::filesystem::copy_file(Fixture, testing_support::Native(Dir / "out\\lib.dll"));
+  EXPECT_EQ(
+      Varn(Dir, {"extract", "--overwrite", "version", "--directory", "out", "setup.1"}).Status, 0);
+  testing_support::WriteFile(Dir / "out\\lib.dll", "no version here");
+  EXPECT_EQ(
+      Varn(Dir, {"extract", "--overwrite", "version", "--directory", "out", "setup.1"}).Status, 0);
+  EXPECT_EQ(ReadFile(Dir / "out\\lib.dll"), ReadFile(testing_support::Internal(Fixture)));
+}
+
+TEST(VarnCli, VersionPrintsTheFifteenStrings) {
+  TempDir Dir;
+  const std::string Fixture = std::string(VARN_VERSION_FIXTURES) + "/dll.dll";
+  if (!std::filesystem::exists(Fixture)) GTEST_SKIP() << "no version fixture";
+  const Outcome Lines = Varn(Dir, {"version", Fixture});
+  EXPECT_EQ(Lines.Status, 0);
+  EXPECT_NE(Lines.Out.find("\nFileVersion: 1.0.0.5\n"), std::string::npos) << Lines.Out;
+  EXPECT_EQ(std::count(Lines.Out.begin(), Lines.Out.end(), '\n'), 15);
+  EXPECT_EQ(Lines.Out.rfind("Comment: ", 0), 0u);
+  const Outcome Json = Varn(
+      Dir, {"version", "--json", "--language", "lnSwissFrench", "--charset", "csUnicode", Fixture});
+  EXPECT_EQ(Json.Status, 0);
+  EXPECT_EQ(Json.Out.rfind("{\"Comment\":", 0), 0u);
+  EXPECT_NE(Json.Out.find("\"FileVersion\":\"1.0.0.5\""), std::string::npos);
+  EXPECT_EQ(Varn(Dir, {"version", "--language", "lnKlingon", Fixture}).Status, 2);
+  const Outcome Missing = Varn(Dir, {"version", "nothere.exe"});
+  EXPECT_EQ(Missing.Status, 1);
+  EXPECT_EQ(Missing.Err, "varn: Cannot open file nothere.exe\n");
+}
+
+}  // namespace

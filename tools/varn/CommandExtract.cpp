@@ -1,0 +1,259 @@
+// varn extract and varn test: the archive component at work, with a progress bar on a
+// terminal and a question for a missing volume.
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "archive/TargetPath.h"
+#include "archive/cmp_TVarnCompress.h"
+#include "framework/platform/Platform.h"
+#include "support/PathHelpers.h"
+#include "tools/varn/Commands.h"
+
+namespace varn::cli {
+namespace {
+
+// Any volume's name leads to volume 1, as with CompressedFile.
+void OpenArchive(TVarnCompress& Archive, const std::string& Operand) {
+  Archive.SetCompressedFile(platform::InternalPath(Operand));
+}
+
+// The library names files in the program's form; the user reads them in the native one.
+template <typename Body>
+void ShowingNativePaths(TVarnCompress& Archive, Body&& Run) {
+  try {
+    Run();
+  } catch (const EVCCouldNotOpenCompressedFile&) {
+    throw EVCCouldNotOpenCompressedFile(platform::NativePath(Archive.CompressedFile()));
+  } catch (const EVCCouldNotCreateFile& E) {
+    throw EVCCouldNotCreateFile(platform::NativePath(E.FileName));
+  }
+}
+
+TOverwriteType ParseOverwrite(const std::string& Mode) {
+  static const std::pair<const char*, TOverwriteType> Modes[] = {{"always", owAlways},
+                                                                 {"never", owNever},
+                                                                 {"version", owVersion},
+                                                                 {"date", owDate},
+                                                                 {"version-date", owVersionDate}};
+  for (const auto& [Name, Value] : Modes)
+    if (Mode == Name) return Value;
+  throw UsageError("unknown overwrite mode \"" + Mode +
+                   "\" (always, never, version, date or version-date)");
+}
+
+// Asks on the terminal for the directory of a missing volume; an empty answer gives up.
+std::string AskForVolume(int32_t Disk, const std::string& Looked) {
+  std::fprintf(stderr,
+               "\nvarn: volume %d is not in %s.\nInsert the disk, or type the directory that "
+               "holds it (empty to give up): ",
+               Disk, platform::NativePath(Looked.empty() ? "." : Looked).c_str());
+  std::fflush(stderr);
+  char Line[4096];
+  if (!std::fgets(Line, sizeof Line, stdin)) return std::string();
+  std::string Answer(Line);
+  while (!Answer.empty() && (Answer.back() == '\n' || Answer.back() == '\r'))
+    Answer.pop_back();
+  return Answer;
+}
+
+// Finds missing volumes: in --volumes DIR and beside ARCHIVE (after a volume was found in one,
+// the component looks for the next one there first), then, on a terminal, by asking.
+TlzhNewDiskEvent VolumeFinder(const std::string& VolumesDirectory, const std::string& Archive,
+                              bool Interactive) {
+  std::vector<std::string> Places;
+  if (!VolumesDirectory.empty()) Places.push_back(RemoveBackslash(VolumesDirectory));
+  Places.push_back(RemoveBackslash(DirectoryPart(Archive)));
+  return [Places, Interactive, Disk = int32_t{0}, Next = size_t{0}](TVarnCompress&, int32_t Number,
+                                                                    std::string& Path) mutable {
+    if (Number != Disk) {
+      Disk = Number;
+      Next = 0;
+    }
+    while (Next < Places.size()) {
+      const std::string& Place = Places[Next++];
+      if (Place != Path) {
+        Path = Place;
+        return;
+      }
+    }
+    const std::string Missing = "Could not open the correct disk file " + std::to_string(Number);
+    if (!Interactive) throw Exception(Missing);
+    const std::string Answer = AskForVolume(Number, Path);
+    if (Answer.empty()) throw Exception(Missing);
+    Path = RemoveBackslash(platform::InternalPath(Answer));
+  };
+}
+
+// A bar on stderr, redrawn in place.
+class ProgressBar {
+ public:
+  explicit ProgressBar(bool Shown) : FShown(Shown) {}
+  ~ProgressBar() { Finish(); }
+  void Show(const TlzhFileStats& Stats) {
+    if (!FShown) return;
+    constexpr int Width = 30;
+    const int Percent = Stats.TotalPercent > 100 ? 100 : Stats.TotalPercent;
+    const int Filled = Percent * Width / 100;
+    std::string Name = Stats.FileName.substr(0, 40);
+    std::fprintf(stderr, "\r[%s%s] %3d%%  %-40s", std::string(Filled, '#').c_str(),
+                 std::string(Width - Filled, ' ').c_str(), Percent, Name.c_str());
+    std::fflush(stderr);
+    FDrawn = true;
+  }
+  void Finish() {
+    if (FDrawn) std::fputc('\n', stderr);
+    FDrawn = false;
+  }
+
+ private:
+  bool FShown;
+  bool FDrawn = false;
+};
+
+int RunExtract(const std::vector<std::string>& Arguments) {
+  const ParsedArguments Parsed =
+      ParseArguments(Arguments, {"--directory", "--overwrite", "--volumes"}, {"--quiet"});
+  std::string Directory, Volumes;
+  TOverwriteType Mode = owAlways;
+  bool Quiet = false;
+  for (const auto& [Option, Value] : Parsed.Options) {
+    if (Option == "--directory") Directory = platform::InternalPath(Value);
+    if (Option == "--volumes") Volumes = platform::InternalPath(Value);
+    if (Option == "--overwrite") Mode = ParseOverwrite(Value);
+    if (Option == "--quiet") Quiet = true;
+  }
+  if (Parsed.Operands.empty()) throw UsageError("no archive given");
+
+  TVarnCompress Archive;
+  OpenArchive(Archive, Parsed.Operands[0]);
+  Archive.ExtractDirectory = Directory;
+  Archive.Overwrite = Mode;
+  const bool Terminal = platform::IsTerminal(platform::StandardStream::Error);
+  Archive.OnNewDisk =
+      VolumeFinder(Volumes, Archive.CompressedFile(),
+                   Terminal && platform::IsTerminal(platform::StandardStream::Input));
+  ProgressBar Bar(Terminal && !Quiet);
+  Archive.OnStatus = [&](TVarnCompress&, const TlzhFileStats& Stats) { Bar.Show(Stats); };
+  // A target that existed and saw no OnReplace was kept.
+  int32_t Written = 0, Kept = 0;
+  bool Existed = false, Replaced = false;
+  Archive.OnBeforeExtracting = [&](TVarnCompress& V, const TlzhFileStats&) {
+    Existed = IsExistingFile(AddBackslash(V.ExtractDirectory) + TargetFileName(V.TargetName));
+    Replaced = false;
+  };
+  Archive.OnReplace = [&](TVarnCompress&, const TlzhFileStats&) { Replaced = true; };
+  Archive.OnAfterExtracting = [&](TVarnCompress&, const TlzhFileStats&) {
+    ++(Existed && !Replaced ? Kept : Written);
+  };
+
+  ShowingNativePaths(Archive, [&] {
+    if (Parsed.Operands.size() == 1) {
+      for (int32_t I = 0; I < Archive.FileCount(); ++I)
+        Archive.FilesToProcess().push_back(Archive.GetFileStats(I).FileName);
+    } else {
+      for (size_t I = 1; I < Parsed.Operands.size(); ++I)
+        Archive.FilesToProcess().push_back(Parsed.Operands[I]);
+    }
+    Archive.Extract();
+  });
+  Bar.Finish();
+  if (Archive.Abort) throw Exception("Operation aborted by user");
+  if (!Quiet)
+    Note("extracted " + std::to_string(Written) + (Written == 1 ? " file" : " files") +
+         (Kept ? ", kept " + std::to_string(Kept) + " existing" : ""));
+  return 0;
+}
+
+// Decodes into a counter instead of a file: the test reads exactly what an extraction reads
+// and checks the decoded size, without writing anything.
+class TArchiveTester : public TVarnCompress {
+ protected:
+  class CountingStream : public TStream {
+   public:
+    int32_t Read(void*, int32_t) override { return 0; }
+    int32_t Write(const void*, int32_t Count) override {
+      if (Count > 0) FSize += Count;
+      return Count;
+    }
+    int64_t Seek(int64_t Offset, TSeekOrigin Origin) override {
+      return Origin == TSeekOrigin::soEnd && Offset == 0 ? FSize : 0;
+    }
+
+   private:
+    int64_t FSize = 0;
+  };
+  std::unique_ptr<TStream> CreateDestination(const std::string&) override {
+    return std::make_unique<CountingStream>();
+  }
+  bool SetDestinationDate(TStream&, int32_t) override { return true; }
+};
+
+int RunTest(const std::vector<std::string>& Arguments) {
+  const ParsedArguments Parsed = ParseArguments(Arguments, {"--volumes"}, {});
+  std::string Volumes;
+  for (const auto& [Option, Value] : Parsed.Options)
+    Volumes = platform::InternalPath(Value);
+  if (Parsed.Operands.empty()) throw UsageError("no archive given");
+  if (Parsed.Operands.size() > 1) throw UsageError("more than one archive given");
+
+  TArchiveTester Archive;
+  OpenArchive(Archive, Parsed.Operands[0]);
+  Archive.OnNewDisk = VolumeFinder(Volumes, Archive.CompressedFile(),
+                                   platform::IsTerminal(platform::StandardStream::Error) &&
+                                       platform::IsTerminal(platform::StandardStream::Input));
+  int32_t Count = 0, Failed = 0;
+  ShowingNativePaths(Archive, [&] { Count = Archive.FileCount(); });
+  for (int32_t I = 0; I < Count; ++I) {
+    const TFileHeaderRecord& Header = Archive.Headers().GetFileHeaders(I).Record;
+    const std::string Name = Header.FileName();
+    std::string Problem;
+    if (Archive.Headers().IndexOfName(Name) != I) {
+      Problem = "an earlier entry has the same name, so this one is never extracted";
+    } else {
+      Archive.FilesToProcess().push_back(Name);
+      try {
+        ShowingNativePaths(Archive, [&] { Archive.Extract(); });
+      } catch (const Exception& E) {
+        Problem = E.Message();
+      }
+    }
+    if (Problem.empty()) {
+      std::printf("ok      %s (%d bytes)\n", Name.c_str(), Header.OriginalSize());
+    } else {
+      std::printf("FAILED  %s: %s\n", Name.c_str(), Problem.c_str());
+      ++Failed;
+    }
+  }
+  if (Failed)
+    throw Exception(std::to_string(Failed) + " of " + std::to_string(Count) +
+                    (Count == 1 ? " file" : " files") + " failed the test");
+  std::printf("%d %s tested, all ok\n", Count, Count == 1 ? "file" : "files");
+  return 0;
+}
+
+}  // namespace
+
+const Command ExtractCommand = {
+    "extract",
+    "extract [--directory DIR] [--overwrite MODE] [--volumes DIR] [--quiet] ARCHIVE [NAME...]",
+    "Extracts the named files (all when none are named) of ARCHIVE, which names any volume of\n"
+    "the archive, into DIR. A NAME may be followed by \";\" and text that is ignored.\n"
+    "  --directory DIR   where the files go (default: the current directory)\n"
+    "  --overwrite MODE  what happens to an existing file: always (default), never, version\n"
+    "                    (replaced by a newer file version), date (replaced by a newer file),\n"
+    "                    version-date (by version, and by date when the versions are equal)\n"
+    "  --volumes DIR     where to look for a volume that is not beside ARCHIVE; without it a\n"
+    "                    terminal asks for the directory\n"
+    "  --quiet           no progress bar and no summary\n",
+    RunExtract};
+
+const Command TestCommand = {
+    "test", "test [--volumes DIR] ARCHIVE",
+    "Decodes every file of ARCHIVE without writing it and checks its size: one line per file\n"
+    "and a summary. Exits with 1 when any file fails.\n"
+    "  --volumes DIR     where to look for a volume that is not beside ARCHIVE\n",
+    RunTest};
+
+}  // namespace varn::cli

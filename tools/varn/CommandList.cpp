@@ -1,0 +1,119 @@
+// varn list: prints the catalogue of an archive as a table or as JSON.
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/cmp_TFileHeaders.h"
+#include "framework/DateTime.h"
+#include "framework/Streams.h"
+#include "framework/platform/Platform.h"
+#include "support/PathHelpers.h"
+#include "tools/varn/Commands.h"
+
+namespace varn::cli {
+namespace {
+
+// Reads the catalogue as the archive component's ReadHeaders does, with its two errors, so
+// that list fails where the loader would.
+void ReadCatalogue(const std::string& FirstVolume, TFileHeaders& Headers) {
+  const std::string Shown = platform::NativePath(FirstVolume);
+  if (!IsExistingFile(FirstVolume)) throw EVCCouldNotOpenCompressedFile(Shown);
+  std::unique_ptr<TFileStream> Volume;
+  try {
+    Volume = std::make_unique<TFileStream>(FirstVolume, TFileMode::fmOpenReadShared);
+  } catch (const Exception&) {
+    throw EVCCouldNotOpenCompressedFile(Shown);
+  }
+  try {
+    Headers.ReadFromStream(*Volume);
+  } catch (const Exception&) {
+    throw EVCFHCannotReadHeaders();
+  }
+}
+
+std::string Disks(const TFileHeaderRecord& R) {
+  return R.FirstDisk() == R.LastDisk()
+             ? std::to_string(R.FirstDisk())
+             : std::to_string(R.FirstDisk()) + "-" + std::to_string(R.LastDisk());
+}
+
+std::string Table(const TFileHeaders& Headers, const TlzhFileStats& Totals) {
+  std::vector<std::vector<std::string>> Rows = {
+      {"Index", "Name", "Size", "Compressed", "Ratio", "Date", "Version", "Disks", "Start", "End"}};
+  for (int32_t I = 0; I < Headers.Count(); ++I) {
+    const TFileHeader& H = Headers.GetFileHeaders(I);
+    TlzhFileStats Stats;
+    H.CopyToStats(Stats);
+    const TFileHeaderRecord& R = H.Record;
+    Rows.push_back({std::to_string(I), R.FileName(), std::to_string(R.OriginalSize()),
+                    std::to_string(R.CompressedSize()),
+                    std::to_string(Stats.CompressionRatio) + "%", FormatDateTime(R.FileDate()),
+                    R.Version(), Disks(R), std::to_string(R.DataStart()),
+                    std::to_string(R.DataEnd())});
+  }
+  const int32_t Count = Headers.Count();
+  return FormatTable(Rows, {true, false, true, true, true, false, false, true, true, true}) +
+         std::to_string(Count) + (Count == 1 ? " file, " : " files, ") +
+         std::to_string(Totals.TotalOriginalSize) + " bytes, " +
+         std::to_string(Totals.TotalCompressedSize) + " compressed (" +
+         std::to_string(Totals.TotalCompressionRatio) + "%), catalogue tag " +
+         std::to_string(Headers.CatalogueTag) + "\n";
+}
+
+std::string Json(const TFileHeaders& Headers, const TlzhFileStats& Totals) {
+  std::string Out = "{\"catalogue_tag\":" + std::to_string(Headers.CatalogueTag) +
+                    ",\"total_original_size\":" + std::to_string(Totals.TotalOriginalSize) +
+                    ",\"total_compressed_size\":" + std::to_string(Totals.TotalCompressedSize) +
+                    ",\"total_compression_ratio\":" + std::to_string(Totals.TotalCompressionRatio) +
+                    ",\"files\":[";
+  for (int32_t I = 0; I < Headers.Count(); ++I) {
+    const TFileHeader& H = Headers.GetFileHeaders(I);
+    TlzhFileStats Stats;
+    H.CopyToStats(Stats);
+    const TFileHeaderRecord& R = H.Record;
+    if (I) Out += ",";
+    Out += "{\"index\":" + std::to_string(I) + ",\"name\":" + JsonString(R.FileName()) +
+           ",\"original_size\":" + std::to_string(R.OriginalSize()) +
+           ",\"compressed_size\":" + std::to_string(R.CompressedSize()) +
+           ",\"compression_ratio\":" + std::to_string(Stats.CompressionRatio) +
+           ",\"file_date\":" + JsonNumber(R.FileDate()) +
+           ",\"date\":" + JsonString(FormatDateTime(R.FileDate())) +
+           ",\"version\":" + JsonString(R.Version()) +
+           ",\"first_disk\":" + std::to_string(R.FirstDisk()) +
+           ",\"last_disk\":" + std::to_string(R.LastDisk()) +
+           ",\"data_start\":" + std::to_string(R.DataStart()) +
+           ",\"data_end\":" + std::to_string(R.DataEnd()) + "}";
+  }
+  return Out + "]}\n";
+}
+
+int RunList(const std::vector<std::string>& Arguments) {
+  const ParsedArguments Parsed = ParseArguments(Arguments, {}, {"--json"});
+  const bool AsJson = !Parsed.Options.empty();
+  if (Parsed.Operands.empty()) throw UsageError("no archive given");
+  if (Parsed.Operands.size() > 1) throw UsageError("more than one archive given");
+
+  // Like CompressedFile: any volume's name leads to volume 1.
+  const std::string FirstVolume =
+      ReplaceExtension(platform::InternalPath(Parsed.Operands[0]), ".1");
+  TFileHeaders Headers;
+  ReadCatalogue(FirstVolume, Headers);
+  TlzhFileStats Totals;
+  Headers.ResetStats(Totals);
+  const std::string Text = AsJson ? Json(Headers, Totals) : Table(Headers, Totals);
+  std::fwrite(Text.data(), 1, Text.size(), stdout);
+  return 0;
+}
+
+}  // namespace
+
+const Command ListCommand = {
+    "list", "list [--json] ARCHIVE",
+    "Prints the catalogue of ARCHIVE, which names any volume of the archive (its extension is\n"
+    "replaced by .1). Sizes and offsets are the catalogue's values; Ratio is the compressed\n"
+    "size in percent of the original size; Date is the archived modification time.\n"
+    "  --json   one JSON object instead of the table\n",
+    RunList};
+
+}  // namespace varn::cli

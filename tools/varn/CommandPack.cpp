@@ -1,0 +1,101 @@
+// varn pack: builds an archive from files (ArchiveWriter).
+#include <string>
+#include <vector>
+
+#include "archive/ArchiveWriter.h"
+#include "framework/platform/Platform.h"
+#include "support/PathHelpers.h"
+#include "tools/varn/Commands.h"
+#include "versioninfo/cmp_TVersion.h"
+
+namespace varn::cli {
+namespace {
+
+// The Version of each archived file: the file version of a Windows executable in dotted
+// form, empty for any other file.
+std::string ReadFileVersion(const std::string& Path) {
+  static TVersionResource Reader(nullptr);
+  Reader.SetFileName(Path);
+  return Reader.VersionInfo().FileVersion;
+}
+
+int RunPack(const std::vector<std::string>& Arguments) {
+  const ParsedArguments Parsed =
+      ParseArguments(Arguments, {"--output", "--volume-size", "--name"}, {});
+  std::string Output = "setup.1";
+  int64_t VolumeSize = 0;
+  bool OutputGiven = false, SizeGiven = false;
+  std::vector<std::pair<std::string, std::string>> Renames;  // archived name, path
+  for (const auto& [Option, Value] : Parsed.Options) {
+    if (Option == "--output") {
+      if (OutputGiven) throw UsageError("option --output given twice");
+      if (Value.empty()) throw UsageError("option --output needs a file name");
+      OutputGiven = true;
+      Output = Value;
+    } else if (Option == "--volume-size") {
+      if (SizeGiven) throw UsageError("option --volume-size given twice");
+      SizeGiven = true;
+      VolumeSize = ParseSize(Option, Value);
+    } else {
+      const size_t Equals = Value.find('=');
+      if (Equals == std::string::npos)
+        throw UsageError("option --name needs ARCHIVED=PATH, not \"" + Value + "\"");
+      Renames.emplace_back(Value.substr(0, Equals), Value.substr(Equals + 1));
+    }
+  }
+  const std::vector<std::string>& Paths = Parsed.Operands;
+  if (Paths.empty()) throw UsageError("no file to pack");
+
+  const std::string FirstVolume = platform::InternalPath(Output);
+  if (ReplaceExtension(FirstVolume, ".1") != FirstVolume)
+    throw UsageError("the output file must have the extension .1 (volume n gets .n), not \"" +
+                     Output + "\"");
+
+  std::vector<std::string> Names;
+  for (const std::string& Path : Paths)
+    Names.push_back(FileNamePart(platform::InternalPath(Path)));
+  std::vector<bool> Renamed(Paths.size(), false);
+  for (const auto& [Archived, Path] : Renames) {
+    bool Found = false;
+    for (size_t I = 0; I < Paths.size(); ++I) {
+      if (Paths[I] != Path) continue;
+      if (Renamed[I]) throw UsageError("option --name given twice for " + Path);
+      Names[I] = Archived;
+      Renamed[I] = Found = true;
+    }
+    if (!Found)
+      throw UsageError("option --name names " + Path + ", which is not among the files to pack");
+  }
+
+  ArchiveWriter Writer;
+  Writer.VolumeSize = VolumeSize;
+  Writer.OnWarning = [](const std::string& Message) { Note("warning: " + Message); };
+  for (size_t I = 0; I < Paths.size(); ++I)
+    Writer.Members.push_back(
+        MemberFromFile(platform::InternalPath(Paths[I]), Names[I], ReadFileVersion));
+  const ArchivePlan Plan = WriteArchiveFiles(Writer, FirstVolume);
+
+  std::string Volumes = Output;
+  if (Plan.VolumeCount > 1)
+    Volumes += " to " + platform::NativePath(VolumeFileName(FirstVolume, Plan.VolumeCount));
+  Note("packed " + std::to_string(Paths.size()) + (Paths.size() == 1 ? " file" : " files") +
+       " into " + Volumes);
+  return 0;
+}
+
+}  // namespace
+
+const Command PackCommand = {
+    "pack", "pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... PATH...",
+    "Packs the files PATH... into an archive. The first PATH becomes catalogue entry 0, the\n"
+    "installation program. Each file is archived under its base name, with its modification\n"
+    "time and, for a Windows executable with version information, its file version.\n"
+    "  --output FILE          volume 1 of the archive (default setup.1; the extension must be\n"
+    "                         .1); further volumes get the extensions .2, .3, ...\n"
+    "  --volume-size SIZE     bytes per volume, with an optional suffix k (1024) or M (1024k);\n"
+    "                         every volume but the last is filled to exactly SIZE bytes\n"
+    "                         (default: one volume)\n"
+    "  --name ARCHIVED=PATH   archive the listed PATH under the name ARCHIVED\n",
+    RunPack};
+
+}  // namespace varn::cli
