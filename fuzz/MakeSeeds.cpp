@@ -141,6 +141,8 @@ int main(int argc, char** argv) {
   Seed("extract", "replace-by-version", VolumeSet(0x48, hand_laid::Layout(TwoFiles, 0)));
   Seed("extract", "stopped", VolumeSet(0x80, hand_laid::Layout({ZeroEntry("big.bin", 1100)}, 0)));
   Seed("extract", "hostile-names", VolumeSet(0x40, hand_laid::Layout(Hostile, 0)));
+  Seed("extract", "climbing-name",
+       VolumeSet(0x00, hand_laid::Layout({LiteralEntry("../escaped", Text("x"))}, 0)));
 
   // Language and character set as the enumerations number them, then the block.
   const struct {
