@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/ArchiveWriter.h"
+#include "archive/PredictionEncoder.h"
 #include "framework/Streams.h"
 #include "tests/common/TestSupport.h"
 #include "tests/component/HandLaidArchive.h"
@@ -95,6 +97,48 @@ Bytes VolumeSet(uint8_t Flags, const std::vector<Bytes>& Volumes) {
   return Out;
 }
 
+// A volume the archive writer writes into a byte vector that outlives it.
+class CapturedVolume : public TStream {
+ public:
+  explicit CapturedVolume(Bytes& Target) : FTarget(Target) {}
+  int32_t Read(void*, int32_t) override { return 0; }
+  int32_t Write(const void* Buffer, int32_t Count) override {
+    const auto* From = static_cast<const uint8_t*>(Buffer);
+    FTarget.insert(FTarget.end(), From, From + Count);
+    return Count;
+  }
+  int64_t Seek(int64_t Offset, TSeekOrigin Origin) override {
+    return Offset == 0 && Origin != TSeekOrigin::soBeginning ? static_cast<int64_t>(FTarget.size())
+                                                             : -1;
+  }
+
+ private:
+  Bytes& FTarget;
+};
+
+// The volumes of an archive of the given members, as the project's writer lays them out.
+std::vector<Bytes> Written(const std::vector<std::pair<std::string, Bytes>>& Members,
+                           int64_t VolumeSize) {
+  varn::ArchiveWriter Writer;
+  Writer.VolumeSize = VolumeSize;
+  for (const auto& [Name, Content] : Members) {
+    varn::ArchiveMember Member;
+    Member.Name = Name;
+    Member.FileDate = 44000.5;
+    Member.Origin = Name;
+    Member.OpenData = [Content] { return std::make_unique<TMemoryStream>(Content); };
+    Writer.Members.push_back(Member);
+  }
+  std::vector<Bytes> Volumes(varn::MaxVolumes);
+  int32_t Count = 0;
+  Writer.Write([&](int32_t Number) {
+    Count = Number;
+    return std::make_unique<CapturedVolume>(Volumes[static_cast<size_t>(Number - 1)]);
+  });
+  Volumes.resize(static_cast<size_t>(Count));
+  return Volumes;
+}
+
 Bytes ReadBlock(const fs::path& Executable) {
   TFileStream File(platform::InternalPath(Executable.string()), TFileMode::fmOpenReadShared);
   const auto Block = versioninfo::ReadVersionResource(File);
@@ -143,6 +187,19 @@ int main(int argc, char** argv) {
   Seed("extract", "hostile-names", VolumeSet(0x40, hand_laid::Layout(Hostile, 0)));
   Seed("extract", "climbing-name",
        VolumeSet(0x00, hand_laid::Layout({LiteralEntry("../escaped", Text("x"))}, 0)));
+
+  const std::vector<std::pair<std::string, Bytes>> Medium = {
+      {"setup.exe", Repeated("MZ program text ", 40)},
+      {"data.bin", testing_support::RandomBytes(300, 1)},
+      {"empty.txt", {}},
+      {"readme.txt", Repeated("Read me.\r\n", 30)}};
+  const auto WrittenVolumes = Written(Medium, 5 + 4 * 164 + 100);
+  Seed("catalogue", "writer-four-files", WrittenVolumes[0]);
+  Seed("extract", "writer-volumes",
+       VolumeSet(WrittenVolumes.size() >= 3 ? 0x02 : 0x01, WrittenVolumes));
+  const Bytes Mixed = Repeated("abcabcabd\x01\x02", 60);
+  Seed("decoder", "writer-encoded",
+       Prefixed({3, 1, 0}, varn::PredictionEncoder::EncodeAll(Mixed.data(), Mixed.size())));
 
   // Language and character set as the enumerations number them, then the block.
   const struct {
