@@ -170,10 +170,10 @@ TEST_F(SplitArchive, EveryVolumeCutAtEveryOffset) {
     const auto& Volume = Volumes[static_cast<size_t>(Number - 1)];
     for (size_t Cut = 0; Cut < Volume.size(); ++Cut) {
       SCOPED_TRACE("volume " + std::to_string(Number) + " cut to " + std::to_string(Cut));
-      auto Cut_ = Volumes;
-      Cut_[static_cast<size_t>(Number - 1)].resize(Cut);
+      auto Changed = Volumes;
+      Changed[static_cast<size_t>(Number - 1)].resize(Cut);
       EmptyOutput();
-      WriteVolumes(Cut_);
+      WriteVolumes(Changed);
       const TreeSnapshot Before = Snapshot();
       const std::string Message = Run({"a.bin", "b.bin", "c.bin"});
       EXPECT_THAT(ChangedOutside(Before), IsEmpty());
@@ -183,8 +183,9 @@ TEST_F(SplitArchive, EveryVolumeCutAtEveryOffset) {
       }
       // The files before the first one that lost data are whole; that one ends the run.
       size_t Hit = 0;
-      while (!HasDataFrom(Hit, Number, static_cast<int64_t>(Cut)))
+      while (Hit < Entries.size() && !HasDataFrom(Hit, Number, static_cast<int64_t>(Cut)))
         ++Hit;
+      ASSERT_LT(Hit, Entries.size());
       for (size_t I = 0; I < Hit; ++I)
         EXPECT_EQ(Content(Entries[I].Name),
                   std::string(static_cast<size_t>(Entries[I].OriginalSize), '\0'));
