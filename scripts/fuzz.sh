@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every fuzz target for a bounded time, one after the other, each as a single process, and
-# fails on any finding. Argument: seconds per target (default 60).
+# fails on any finding. Arguments: seconds per target (default 60), then the targets to run
+# (default: all).
 # New inputs gather in build/fuzz/corpus/TARGET, findings in build/fuzz/findings/TARGET, logs
 # in build/fuzz/logs; build/fuzz/history.tsv keeps one line per run (for totals over runs).
 set -euo pipefail
@@ -8,6 +9,7 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
 targets=(catalogue decoder extract version_block pe_resource)
+if [ $# -gt 1 ]; then targets=("${@:2}"); fi
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j 2
