@@ -18,7 +18,7 @@ bool IsSafeTargetName(const std::string& Name) {
   // Windows drops trailing blanks and dots from a name, so ". ." is ".." there.
   const size_t Kept = Name.find_last_not_of(" .");
   if (Kept == std::string::npos) return false;
-  if (Name.find_first_of("\\/:") != std::string::npos) return false;
+  if (Name.find_first_of(std::string_view("\\/:\0", 4)) != std::string::npos) return false;
   // Windows opens the device for "nul", "NUL.txt" and "nul  .x" alike.
   std::string Base = Name.substr(0, Name.find('.'));
   while (!Base.empty() && (Base.back() == ' ' || Base.back() == '.'))
@@ -28,5 +28,8 @@ bool IsSafeTargetName(const std::string& Name) {
   if (std::find(Plain.begin(), Plain.end(), Base) != Plain.end()) return false;
   const bool Numbered =
       Base.size() == 4 && (Base.compare(0, 3, "COM") == 0 || Base.compare(0, 3, "LPT") == 0);
-  return !(Numbered && Base[3] >= '1' && Base[3] <= '9');
+  if (!Numbered) return true;
+  // Windows also takes the superscript digits of code page 1252 as port numbers.
+  const auto Digit = static_cast<unsigned char>(Base[3]);
+  return !((Digit >= '1' && Digit <= '9') || Digit == 0xB9 || Digit == 0xB2 || Digit == 0xB3);
 }

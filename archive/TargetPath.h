@@ -8,7 +8,9 @@
 std::string TargetFileName(const std::string& Name);
 
 // False for a name that would not be a file of its own in the extraction directory: empty,
-// only blanks and dots ("." and ".." among them), holding a separator, or a Windows device name
-// (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, with or without an extension, in any letter case,
-// trailing blanks and dots ignored).
+// only blanks and dots ("." and ".." among them), holding a separator or a NUL (the OS would
+// see only the part before it, which is not the name checked here), or a Windows device name
+// (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, and COM and LPT with a superscript 1, 2 or 3 in
+// code page 1252, with or without an extension, in any letter case, trailing blanks and dots
+// ignored).
 bool IsSafeTargetName(const std::string& Name);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds every preset and runs its tests: natively, under the sanitizers, and the Windows
-# build under Wine. Ends with CTest's summary line of each preset.
+# build under Wine; then runs each fuzz target for 60 seconds. Ends with CTest's summary line
+# of each preset.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,6 +23,9 @@ for preset in native native-asan windows; do
   summary+=("$preset: $(grep -E 'tests passed|tests failed' "$log" | tail -n 1)")
   rm -f "$log"
 done
+
+# Every fuzz target for a minute, after the presets (its own summary comes before theirs).
+if ! scripts/fuzz.sh 60; then status=1; fi
 
 echo "=== summary"
 printf '%s\n' "${summary[@]}"

@@ -42,7 +42,8 @@ std::optional<uint32_t> FileAttributes(const std::string& Path);
 // Creates one directory; false when it could not be created (or exists already).
 bool CreateDirectory(const std::string& Path);
 
-// An open file. Files are opened by these two calls only and closed by CloseFile.
+// An open file. Files are opened by these two calls only and closed by CloseFile. Both fail for
+// a path holding a NUL: the OS would open only the part before it.
 using FileHandle = std::intptr_t;
 constexpr FileHandle InvalidFileHandle = -1;
 

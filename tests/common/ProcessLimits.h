@@ -9,4 +9,8 @@ namespace testing_support {
 bool LimitFileSize(uint64_t Bytes);
 void RemoveFileSizeLimit();
 
+// Whether a file opened without sharing keeps every other open of it out, as on Windows; POSIX
+// has no such lock.
+bool UnsharedOpenLocksOthersOut();
+
 }  // namespace testing_support

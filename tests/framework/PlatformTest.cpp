@@ -108,6 +108,14 @@ TEST(Platform, ReadsAndWritesOpenFiles) {
   EXPECT_EQ(platform::OpenFile(Dir / "missing"), platform::InvalidFileHandle);
 }
 
+TEST(Platform, APathHoldingANulOpensNothing) {
+  TempDir Dir;
+  WriteFile(Dir / "a", "a");
+  EXPECT_EQ(platform::CreateFile(Dir / std::string("b\0c", 3)), platform::InvalidFileHandle);
+  EXPECT_FALSE(testing_support::Exists(Dir / "b"));
+  EXPECT_EQ(platform::OpenFile(Dir / std::string("a\0c", 3)), platform::InvalidFileHandle);
+}
+
 TEST(Platform, NamesTheProcessEnvironment) {
   const std::string Current = platform::CurrentDirectory();
   ASSERT_FALSE(Current.empty());

@@ -101,7 +101,7 @@ bool CreateDirectory(const std::string& Path) {
 }
 
 FileHandle OpenFile(const std::string& Path) {
-  if (Path.empty()) return InvalidFileHandle;
+  if (Path.empty() || Path.find('\0') != std::string::npos) return InvalidFileHandle;
   const int Fd = open(posix::ToNative(Path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (Fd < 0) return InvalidFileHandle;
   struct stat Status;
@@ -115,7 +115,7 @@ FileHandle OpenFile(const std::string& Path) {
 }
 
 FileHandle CreateFile(const std::string& Path) {
-  if (Path.empty()) return InvalidFileHandle;
+  if (Path.empty() || Path.find('\0') != std::string::npos) return InvalidFileHandle;
   // O_NOFOLLOW: a symbolic link planted at the target is refused, never written through.
   // O_NONBLOCK and the check that follows: a FIFO or device there is refused, not opened.
   const int Fd = open(posix::ToNative(Path).c_str(),

@@ -35,15 +35,20 @@ bool CreateDirectory(const std::string& Path) {
 }
 
 FileHandle OpenFile(const std::string& Path) {
+  if (Path.find('\0') != std::string::npos) return InvalidFileHandle;
   const HANDLE Handle = CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   return Handle == INVALID_HANDLE_VALUE ? InvalidFileHandle : FromHandle(Handle);
 }
 
 FileHandle CreateFile(const std::string& Path) {
-  // A symbolic link or junction planted at the target is refused, never written through.
+  if (Path.find('\0') != std::string::npos) return InvalidFileHandle;
+  // A symbolic link or junction planted at the target is refused, never written through. A
+  // read-only file is refused here as well as by CreateFileA: Wine running as root would
+  // replace it.
   const DWORD Existing = GetFileAttributesA(Path.c_str());
-  if (Existing != INVALID_FILE_ATTRIBUTES && (Existing & FILE_ATTRIBUTE_REPARSE_POINT))
+  if (Existing != INVALID_FILE_ATTRIBUTES &&
+      (Existing & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_READONLY)))
     return InvalidFileHandle;
   const HANDLE Handle = CreateFileA(Path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

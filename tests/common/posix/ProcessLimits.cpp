@@ -20,4 +20,8 @@ void RemoveFileSizeLimit() {
   setrlimit(RLIMIT_FSIZE, &Saved);
 }
 
+bool UnsharedOpenLocksOthersOut() {
+  return false;
+}
+
 }  // namespace testing_support

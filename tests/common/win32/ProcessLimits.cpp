@@ -7,4 +7,8 @@ bool LimitFileSize(uint64_t) {
 }
 void RemoveFileSizeLimit() {}
 
+bool UnsharedOpenLocksOthersOut() {
+  return true;
+}
+
 }  // namespace testing_support

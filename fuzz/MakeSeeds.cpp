@@ -1,0 +1,220 @@
+// Writes the seed corpora of the fuzz targets: archives laid out by hand, streams from a plain
+// encoder of the format, and the version blocks the resource compiler wrote into the fixture
+// executables. Deterministic: the same fixtures give the same files.
+//
+//   fuzz_make_seeds CORPUS_DIRECTORY FIXTURE_DIRECTORY
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "archive/ArchiveWriter.h"
+#include "archive/PredictionEncoder.h"
+#include "framework/Streams.h"
+#include "tests/common/TestSupport.h"
+#include "tests/component/HandLaidArchive.h"
+#include "tests/versioninfo/SyntheticVersion.h"
+#include "versioninfo/PeVersionResource.h"
+
+namespace fs = std::filesystem;
+using hand_laid::Entry;
+using hand_laid::LiteralEntry;
+using hand_laid::ZeroEntry;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+fs::path Corpus;
+
+void Seed(const std::string& Target, const std::string& Name, const Bytes& Content) {
+  const fs::path Directory = Corpus / Target;
+  fs::create_directories(Directory);
+  std::ofstream Out(Directory / Name, std::ios::binary | std::ios::trunc);
+  Out.write(reinterpret_cast<const char*>(Content.data()),
+            static_cast<std::streamsize>(Content.size()));
+}
+
+Bytes Text(const std::string& Value) {
+  return Bytes(Value.begin(), Value.end());
+}
+
+// The format's encoder at its plainest: a set flag bit wherever the table already predicts
+// the byte.
+Bytes Encode(const Bytes& Input) {
+  Bytes Table(32768, 0), Out;
+  uint8_t Last = 0, SecondLast = 0;
+  for (size_t Group = 0; Group < Input.size(); Group += 8) {
+    const size_t FlagAt = Out.size();
+    Out.push_back(0);
+    for (size_t Bit = 0; Bit < 8 && Group + Bit < Input.size(); ++Bit) {
+      const uint8_t C = Input[Group + Bit];
+      const size_t Index = (static_cast<size_t>(SecondLast) << 7) ^ Last;
+      if (Table[Index] == C) {
+        Out[FlagAt] |= static_cast<uint8_t>(1u << Bit);
+      } else {
+        Out.push_back(C);
+        Table[Index] = C;
+      }
+      SecondLast = Last;
+      Last = C;
+    }
+  }
+  return Out;
+}
+
+Entry EncodedEntry(const std::string& Name, const Bytes& Content, const std::string& Version = "") {
+  Entry E;
+  E.Name = Name;
+  E.Compressed = Encode(Content);
+  E.OriginalSize = static_cast<int32_t>(Content.size());
+  E.Version = Version;
+  return E;
+}
+
+Bytes Repeated(const std::string& Line, size_t Times) {
+  Bytes Out;
+  for (size_t I = 0; I < Times; ++I)
+    Out.insert(Out.end(), Line.begin(), Line.end());
+  return Out;
+}
+
+Bytes Prefixed(const Bytes& Head, const Bytes& Body) {
+  Bytes Out = Head;
+  Out.insert(Out.end(), Body.begin(), Body.end());
+  return Out;
+}
+
+// The extraction target's input: flags, the lengths of volumes 1 and 2, the volumes.
+Bytes VolumeSet(uint8_t Flags, const std::vector<Bytes>& Volumes) {
+  Bytes Out = {Flags, 0, 0, 0, 0};
+  for (size_t I = 0; I < Volumes.size() && I < 2; ++I) {
+    Out[1 + 2 * I] = static_cast<uint8_t>(Volumes[I].size());
+    Out[2 + 2 * I] = static_cast<uint8_t>(Volumes[I].size() >> 8);
+  }
+  for (const Bytes& Volume : Volumes)
+    Out.insert(Out.end(), Volume.begin(), Volume.end());
+  return Out;
+}
+
+// A volume the archive writer writes into a byte vector that outlives it.
+class CapturedVolume : public TStream {
+ public:
+  explicit CapturedVolume(Bytes& Target) : FTarget(Target) {}
+  int32_t Read(void*, int32_t) override { return 0; }
+  int32_t Write(const void* Buffer, int32_t Count) override {
+    const auto* From = static_cast<const uint8_t*>(Buffer);
+    FTarget.insert(FTarget.end(), From, From + Count);
+    return Count;
+  }
+  int64_t Seek(int64_t Offset, TSeekOrigin Origin) override {
+    return Offset == 0 && Origin != TSeekOrigin::soBeginning ? static_cast<int64_t>(FTarget.size())
+                                                             : -1;
+  }
+
+ private:
+  Bytes& FTarget;
+};
+
+// The volumes of an archive of the given members, as the project's writer lays them out.
+std::vector<Bytes> Written(const std::vector<std::pair<std::string, Bytes>>& Members,
+                           int64_t VolumeSize) {
+  varn::ArchiveWriter Writer;
+  Writer.VolumeSize = VolumeSize;
+  for (const auto& [Name, Content] : Members) {
+    varn::ArchiveMember Member;
+    Member.Name = Name;
+    Member.FileDate = 44000.5;
+    Member.Origin = Name;
+    Member.OpenData = [Content] { return std::make_unique<TMemoryStream>(Content); };
+    Writer.Members.push_back(Member);
+  }
+  std::vector<Bytes> Volumes(varn::MaxVolumes);
+  int32_t Count = 0;
+  Writer.Write([&](int32_t Number) {
+    Count = Number;
+    return std::make_unique<CapturedVolume>(Volumes[static_cast<size_t>(Number - 1)]);
+  });
+  Volumes.resize(static_cast<size_t>(Count));
+  return Volumes;
+}
+
+Bytes ReadBlock(const fs::path& Executable) {
+  TFileStream File(platform::InternalPath(Executable.string()), TFileMode::fmOpenReadShared);
+  const auto Block = versioninfo::ReadVersionResource(File);
+  if (!Block) throw std::runtime_error("no version resource in " + Executable.string());
+  return *Block;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: fuzz_make_seeds CORPUS_DIRECTORY FIXTURE_DIRECTORY\n");
+    return 2;
+  }
+  Corpus = argv[1];
+  const fs::path Fixtures = argv[2];
+
+  const std::vector<Entry> TwoFiles = {
+      EncodedEntry("setup.exe", Repeated("MZ\x90\x00 program ", 12), "1.2.3.4"),
+      LiteralEntry("readme.txt", Text("Read me first.\r\n"))};
+  const std::vector<Entry> ThreeFiles = {
+      EncodedEntry("setup.exe", Repeated("setup ", 30), "2.0"), ZeroEntry("data.bin", 40),
+      EncodedEntry("lib\\help.txt", Repeated("help text\r\n", 20))};
+  const std::vector<Entry> Hostile = {
+      LiteralEntry("..\\..\\evil", Text("e")), LiteralEntry("sub/x.txt", Text("x")),
+      LiteralEntry("CON", Text("c")), LiteralEntry(std::string(103, 'n'), Text("n"))};
+  const int64_t ThreeVolumes = 5 + 3 * 164 + 60;
+
+  Seed("catalogue", "two-files", hand_laid::Layout(TwoFiles, 0)[0]);
+  Seed("catalogue", "three-files-volume-1", hand_laid::Layout(ThreeFiles, ThreeVolumes)[0]);
+  Seed("catalogue", "hostile-names", hand_laid::Layout(Hostile, 0)[0]);
+  Seed("catalogue", "empty", Bytes{0, 0, 0, 0, 0});
+
+  Seed("decoder", "literals", Prefixed({1, 0, 0}, hand_laid::LiteralStream(Text("abcdefghij"))));
+  Seed("decoder", "text", Prefixed({7, 3, 0}, Encode(Repeated("the quick brown fox ", 40))));
+  Seed("decoder", "two-blocks", Prefixed({0, 0, 2}, Bytes(1100, 0xFF)));
+  Seed("decoder", "stop-in-first-block", Prefixed({9, 0, 1}, Encode(Repeated("ab", 5000))));
+  Seed("decoder", "cut-in-a-group", Prefixed({2, 0, 0}, Bytes{0x00, 'a', 'b', 0xF0, 'c'}));
+
+  Seed("extract", "one-volume", VolumeSet(0x00, hand_laid::Layout(TwoFiles, 0)));
+  Seed("extract", "three-volumes", VolumeSet(0x02, hand_laid::Layout(ThreeFiles, ThreeVolumes)));
+  Seed("extract", "missing-middle-volume",
+       VolumeSet(0x23, hand_laid::Layout(ThreeFiles, ThreeVolumes)));
+  Seed("extract", "replace-by-version", VolumeSet(0x48, hand_laid::Layout(TwoFiles, 0)));
+  Seed("extract", "stopped", VolumeSet(0x80, hand_laid::Layout({ZeroEntry("big.bin", 1100)}, 0)));
+  Seed("extract", "hostile-names", VolumeSet(0x40, hand_laid::Layout(Hostile, 0)));
+  Seed("extract", "climbing-name",
+       VolumeSet(0x00, hand_laid::Layout({LiteralEntry("../escaped", Text("x"))}, 0)));
+
+  const std::vector<std::pair<std::string, Bytes>> Medium = {
+      {"setup.exe", Repeated("MZ program text ", 40)},
+      {"data.bin", testing_support::RandomBytes(300, 1)},
+      {"empty.txt", {}},
+      {"readme.txt", Repeated("Read me.\r\n", 30)}};
+  const auto WrittenVolumes = Written(Medium, 5 + 4 * 164 + 100);
+  Seed("catalogue", "writer-four-files", WrittenVolumes[0]);
+  Seed("extract", "writer-volumes",
+       VolumeSet(WrittenVolumes.size() >= 3 ? 0x02 : 0x01, WrittenVolumes));
+  const Bytes Mixed = Repeated("abcabcabd\x01\x02", 60);
+  Seed("decoder", "writer-encoded",
+       Prefixed({3, 1, 0}, varn::PredictionEncoder::EncodeAll(Mixed.data(), Mixed.size())));
+
+  // Language and character set as the enumerations number them, then the block.
+  const struct {
+    const char* Fixture;
+    uint8_t Language, CharacterSet;
+  } Blocks[] = {
+      {"app.exe", 8, 7}, {"driver.exe", 16, 1}, {"font.exe", 24, 6}, {"otherlanguage.exe", 6, 7}};
+  for (const auto& B : Blocks) {
+    const Bytes Block = ReadBlock(Fixtures / B.Fixture);
+    Seed("version_block", fs::path(B.Fixture).stem().string(),
+         Prefixed({B.Language, B.CharacterSet}, Block));
+  }
+  const Bytes AppBlock = ReadBlock(Fixtures / "app.exe");
+  Seed("pe_resource", "pe32", synthetic::MakePe(AppBlock, false).Bytes);
+  Seed("pe_resource", "pe32plus-crowded",
+       synthetic::MakePe(ReadBlock(Fixtures / "dll.dll"), true, true).Bytes);
+  return 0;
+}
