@@ -81,20 +81,6 @@ TEST_F(Extraction, ATargetThatIsADirectoryCannotBeCreated) {
   }
 }
 
-// Rewrites one header of a written archive in place.
-void Patch(const std::string& Volume1, int Index,
-           const std::function<void(TFileHeaderRecord&)>& Change) {
-  std::string Bytes = testing_support::ReadFile(Volume1);
-  TFileHeaderRecord R;
-  const size_t At = 5 + static_cast<size_t>(Index) * TFileHeaderRecord::Size;
-  std::copy(Bytes.begin() + static_cast<std::ptrdiff_t>(At),
-            Bytes.begin() + static_cast<std::ptrdiff_t>(At + TFileHeaderRecord::Size),
-            R.Bytes.begin());
-  Change(R);
-  std::copy(R.Bytes.begin(), R.Bytes.end(), Bytes.begin() + static_cast<std::ptrdiff_t>(At));
-  WriteFile(Volume1, Bytes);
-}
-
 TEST_F(Extraction, HostileOffsetsEndInAClearErrorNotACrash) {
   struct Case {
     const char* What;
@@ -135,7 +121,7 @@ TEST_F(Extraction, HostileOffsetsEndInAClearErrorNotACrash) {
   };
   for (const auto& Case : Cases) {
     Archive({LiteralEntry("a", RandomBytes(100, 1))});
-    Patch(Dir / "setup.1", 0, Case.Change);
+    hand_laid::PatchHeader(Dir / "setup.1", 0, Case.Change);
     C.ReadHeaders();
     Select({"a"});
     try {

@@ -88,4 +88,17 @@ std::vector<TFileHeaderRecord> Write(const std::string& Base, const std::vector<
   return Headers;
 }
 
+void PatchHeader(const std::string& Volume1, int Index,
+                 const std::function<void(TFileHeaderRecord&)>& Change) {
+  std::string Bytes = testing_support::ReadFile(Volume1);
+  TFileHeaderRecord R;
+  const size_t At = 5 + static_cast<size_t>(Index) * TFileHeaderRecord::Size;
+  std::copy(Bytes.begin() + static_cast<std::ptrdiff_t>(At),
+            Bytes.begin() + static_cast<std::ptrdiff_t>(At + TFileHeaderRecord::Size),
+            R.Bytes.begin());
+  Change(R);
+  std::copy(R.Bytes.begin(), R.Bytes.end(), Bytes.begin() + static_cast<std::ptrdiff_t>(At));
+  testing_support::WriteFile(Volume1, Bytes);
+}
+
 }  // namespace hand_laid

@@ -2,6 +2,7 @@
 // Archives laid out by hand, byte by byte, for the component tests: independent of the
 // project's archive writer, so that writer and reader cannot drift together unnoticed.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,5 +38,9 @@ std::vector<TFileHeaderRecord> Write(const std::string& Base, const std::vector<
 // The volume files' bytes without writing them (Volumes[0] is volume 1).
 std::vector<std::vector<uint8_t>> Layout(const std::vector<Entry>& Entries, int64_t VolumeSize,
                                          std::vector<TFileHeaderRecord>* Headers = nullptr);
+
+// Rewrites header Index of a written volume 1 in place.
+void PatchHeader(const std::string& Volume1, int Index,
+                 const std::function<void(TFileHeaderRecord&)>& Change);
 
 }  // namespace hand_laid

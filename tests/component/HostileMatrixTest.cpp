@@ -242,20 +242,6 @@ TEST_F(SplitArchive, MissingEmptyAndUnreadableVolumes) {
   }
 }
 
-// Rewrites bytes of volume 1 in place: the prologue or one header.
-void PatchHeader(const std::string& Volume1, int Index,
-                 const std::function<void(TFileHeaderRecord&)>& Change) {
-  std::string Bytes = ReadFile(Volume1);
-  TFileHeaderRecord R;
-  const size_t At = 5 + static_cast<size_t>(Index) * TFileHeaderRecord::Size;
-  std::copy(Bytes.begin() + static_cast<std::ptrdiff_t>(At),
-            Bytes.begin() + static_cast<std::ptrdiff_t>(At + TFileHeaderRecord::Size),
-            R.Bytes.begin());
-  Change(R);
-  std::copy(R.Bytes.begin(), R.Bytes.end(), Bytes.begin() + static_cast<std::ptrdiff_t>(At));
-  WriteFile(Volume1, Bytes);
-}
-
 void PatchHeaderCount(const std::string& Volume1, int32_t Count) {
   std::string Bytes = ReadFile(Volume1);
   for (int I = 0; I < 4; ++I)
@@ -283,31 +269,31 @@ TEST_F(HostileMatrix, CataloguesThatLie) {
        {}},
       {"HeaderCount negative", [](auto& V) { PatchHeaderCount(V, -2); }, "", {}},
       {"NextHeader back to the first header",
-       [](auto& V) { PatchHeader(V, 0, [](auto& R) { R.SetNextHeader(5); }); },
+       [](auto& V) { hand_laid::PatchHeader(V, 0, [](auto& R) { R.SetNextHeader(5); }); },
        "",
        {"a", "a"}},
       {"NextHeader cycle of two in a count of three",
        [](auto& V) {
          PatchHeaderCount(V, 3);
-         PatchHeader(V, 1, [](auto& R) { R.SetNextHeader(5); });
+         hand_laid::PatchHeader(V, 1, [](auto& R) { R.SetNextHeader(5); });
        },
        "",
        {"a", "b", "a"}},
       {"NextHeader negative",
-       [](auto& V) { PatchHeader(V, 0, [](auto& R) { R.SetNextHeader(-164); }); },
+       [](auto& V) { hand_laid::PatchHeader(V, 0, [](auto& R) { R.SetNextHeader(-164); }); },
        CannotReadHeaders,
        {}},
       {"NextHeader INT32_MIN",
-       [](auto& V) { PatchHeader(V, 0, [](auto& R) { R.SetNextHeader(INT32_MIN); }); },
+       [](auto& V) { hand_laid::PatchHeader(V, 0, [](auto& R) { R.SetNextHeader(INT32_MIN); }); },
        CannotReadHeaders,
        {}},
       {"NextHeader beyond the volume",
-       [](auto& V) { PatchHeader(V, 0, [](auto& R) { R.SetNextHeader(0x7FFFFFFF); }); },
+       [](auto& V) { hand_laid::PatchHeader(V, 0, [](auto& R) { R.SetNextHeader(0x7FFFFFFF); }); },
        CannotReadHeaders,
        {}},
       {"NextHeader at the last bytes of the volume",
        [](auto& V) {
-         PatchHeader(V, 0, [&](auto& R) {
+         hand_laid::PatchHeader(V, 0, [&](auto& R) {
            R.SetNextHeader(static_cast<int32_t>(fs::file_size(Native(V)) - 100));
          });
        },
@@ -383,7 +369,7 @@ TEST_F(HostileMatrix, HeaderValuesOutOfRange) {
     SCOPED_TRACE(Case.What);
     EmptyOutput();
     WriteVolumes(hand_laid::Layout({LiteralEntry("a", RandomBytes(100, 6))}, 0));
-    PatchHeader(Dir / "setup.1", 0, Case.Change);
+    hand_laid::PatchHeader(Dir / "setup.1", 0, Case.Change);
     const TreeSnapshot Before = Snapshot();
     EXPECT_EQ(Run({"a"}), Case.Message);
     EXPECT_THAT(ChangedOutside(Before), IsEmpty());
