@@ -1,7 +1,6 @@
 #include "framework/DateTime.h"
 
 #include <cmath>
-#include <cstdio>
 
 #include "framework/Exceptions.h"
 
@@ -118,10 +117,13 @@ TDateTime FileTimeToDateTime(const platform::FileTime& Local) {
 std::string FormatDateTime(TDateTime Value) {
   TDecodedDateTime T;
   if (!DecodeDateTime(Value, T)) return std::string();
-  char Text[64];
-  std::snprintf(Text, sizeof Text, "%04d-%02u-%02u %02u:%02u:%02u", static_cast<int>(T.Year),
-                static_cast<unsigned>(T.Month), static_cast<unsigned>(T.Day),
-                static_cast<unsigned>(T.Hour), static_cast<unsigned>(T.Min),
-                static_cast<unsigned>(T.Sec));
-  return Text;
+  // By hand rather than with printf, which would bring a whole formatting engine into the
+  // loader.
+  const auto Digits = [](int32_t Value, int Width) {
+    std::string Text = std::to_string(Value);
+    return std::string(Text.size() < static_cast<size_t>(Width) ? Width - Text.size() : 0, '0') +
+           Text;
+  };
+  return Digits(T.Year, 4) + "-" + Digits(T.Month, 2) + "-" + Digits(T.Day, 2) + " " +
+         Digits(T.Hour, 2) + ":" + Digits(T.Min, 2) + ":" + Digits(T.Sec, 2);
 }
