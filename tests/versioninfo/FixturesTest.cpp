@@ -14,6 +14,7 @@
 #include "tests/versioninfo/SyntheticVersion.h"
 #include "tests/versioninfo/VersionStrings.h"
 #include "versioninfo/LoadVersionBlock.h"
+#include "versioninfo/PeImage.h"
 #include "versioninfo/PeVersionResource.h"
 #include "versioninfo/ResourceVersionBlock.h"
 
@@ -310,6 +311,41 @@ std::unique_ptr<versioninfo::VersionBlock> ReadFromBytes(const std::vector<uint8
   auto Block = versioninfo::ReadVersionResource(Stream);
   if (!Block) return nullptr;
   return std::make_unique<versioninfo::ResourceVersionBlock>(std::move(*Block));
+}
+
+std::optional<versioninfo::PeImage> OpenImage(const std::vector<uint8_t>& Bytes) {
+  return versioninfo::PeImage::Open(
+      Bytes.size(), [&Bytes](uint64_t Offset, size_t Count, std::vector<uint8_t>& Out) {
+        Out.assign(Bytes.begin() + static_cast<std::ptrdiff_t>(Offset),
+                   Bytes.begin() + static_cast<std::ptrdiff_t>(Offset + Count));
+        return true;
+      });
+}
+
+// The image headers and import list, as the build's checks of loader.exe read them; a cut file
+// gives the whole list or none, never a part of it.
+TEST(VersionFixtures, ImageHeadersAndImportsOfRealFiles) {
+  for (const char* File : {"app.exe", "dll.dll"}) {
+    const std::string Text = testing_support::ReadFile(FixturePath(File));
+    const std::vector<uint8_t> Bytes(Text.begin(), Text.end());
+    const auto Image = OpenImage(Bytes);
+    ASSERT_TRUE(Image) << File;
+    EXPECT_EQ(Image->Machine(), versioninfo::PeImage::MachineI386) << File;
+    EXPECT_FALSE(Image->IsPe32Plus()) << File;
+    EXPECT_EQ(Image->Subsystem(), versioninfo::PeImage::SubsystemWindowsConsole) << File;
+    const auto Modules = Image->ImportedModules();
+    ASSERT_TRUE(Modules) << File;
+    EXPECT_NE(std::find(Modules->begin(), Modules->end(), "KERNEL32.dll"), Modules->end()) << File;
+    for (size_t Length = 0; Length < Bytes.size(); Length += 97) {
+      const std::vector<uint8_t> Cut(Bytes.begin(), Bytes.begin() + Length);
+      const auto CutImage = OpenImage(Cut);
+      if (!CutImage) continue;
+      const auto CutModules = CutImage->ImportedModules();
+      if (CutModules) {
+        EXPECT_EQ(*CutModules, *Modules) << File << " cut at " << Length;
+      }
+    }
+  }
 }
 
 TEST(VersionFixtures, TruncatedFilesGiveOriginalOrEmptyStrings) {
