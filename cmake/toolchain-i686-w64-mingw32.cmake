@@ -1,20 +1,5 @@
-# 32-bit Windows with MinGW-w64; the tests run under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# 32-bit Windows with MinGW-w64: the loader the media ship with.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
-# The posix thread model: GoogleTest needs std::mutex, which the win32 model lacks.
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# Static runtime: the programs need no DLL beyond those every Windows has.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-
-find_program(VARN_WINE wine REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${VARN_WINE})
+set(VARN_MINGW_TRIPLET i686-w64-mingw32)
+set(VARN_WINE_ARCH win32)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw-w64.cmake)

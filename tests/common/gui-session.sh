@@ -1,11 +1,12 @@
 # Sourced by the on-screen tests. gui_session SECONDS "$@": skips the test (exit 77) when Wine,
 # Xvfb or ImageMagick's import is missing; otherwise runs the calling script again inside an
-# Xvfb display, ended after SECONDS, and in there prepares Wine and returns.
+# Xvfb display, ended after SECONDS, and in there prepares Wine (of VARN_WINE_ARCH, see
+# scripts/wine-env.sh) and returns.
 gui_session() {
   local seconds=$1
   shift
   local tool
-  for tool in wine winepath xvfb-run Xvfb xauth import; do
+  for tool in wineserver xvfb-run Xvfb xauth import; do
     if ! command -v "$tool" >/dev/null 2>&1; then
       echo "skipped: $tool is not installed"
       exit 77
@@ -24,5 +25,5 @@ gui_session() {
   source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-env.sh"
   # Xvfb has no window manager; Wine then draws the frames itself, so the screenshots show the
   # title bar (caption, no border icons) as Windows would.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+  "$VARN_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
 }

@@ -18,7 +18,7 @@ window_pid=
 cleanup() {
   [ -n "$window_pid" ] && kill "$window_pid" 2>/dev/null
   rm -rf "$work"
-  [ -n "${VARN_WINE_DIR:-}" ] && { wineserver -k >/dev/null 2>&1; rm -rf "$VARN_WINE_DIR"; }
+  wine_env_cleanup
 }
 trap cleanup EXIT
 
@@ -31,7 +31,7 @@ fail() {
 
 step() {
   echo "--- driver: $1"
-  timeout 90 wine "$driver_exe" "$1" || fail "driver step $1"
+  timeout 90 "$VARN_WINE" "$driver_exe" "$1" || fail "driver step $1"
 }
 
 shot() {
@@ -39,7 +39,7 @@ shot() {
   echo "screenshot: $artefacts/$1.png"
 }
 
-(cd "$work" && exec wine "$window_exe" >"$work/window.log" 2>&1) &
+(cd "$work" && exec "$VARN_WINE" "$window_exe" >"$work/window.log" 2>&1) &
 window_pid=$!
 
 step working

@@ -24,7 +24,7 @@ loader_pid=
 cleanup() {
   [ -n "$loader_pid" ] && kill -CONT "$loader_pid" 2>/dev/null && kill "$loader_pid" 2>/dev/null
   rm -rf "$work"
-  [ -n "${VARN_WINE_DIR:-}" ] && { wineserver -k >/dev/null 2>&1; rm -rf "$VARN_WINE_DIR"; }
+  wine_env_cleanup
 }
 trap cleanup EXIT
 status=0
@@ -32,7 +32,7 @@ fail() { echo "FAIL: $*"; status=1; }
 
 step() {
   echo "--- driver: $*"
-  timeout 90 wine "$driver_exe" "$@" || fail "driver step $1"
+  timeout 90 "$VARN_WINE" "$driver_exe" "$@" || fail "driver step $1"
 }
 
 shot() {
@@ -41,7 +41,7 @@ shot() {
 }
 
 start_loader() {  # DIRECTORY
-  (cd "$1" && exec wine "$loader_exe" >"$work/loader.log" 2>&1) &
+  (cd "$1" && exec "$VARN_WINE" "$loader_exe" >"$work/loader.log" 2>&1) &
   loader_pid=$!
 }
 
@@ -60,8 +60,8 @@ wait_loader() {  # NAME: the loader ends by itself, with exit code 0
   [ $rc -eq 0 ] || fail "$1: the loader ended with $rc, not 0"
 }
 
-temp_windows=$(wine cmd /c echo %TEMP% </dev/null 2>/dev/null | tr -d '\r')
-temp=$(winepath -u "$temp_windows" 2>/dev/null)
+temp_windows=$("$VARN_WINE" cmd /c echo %TEMP% </dev/null 2>/dev/null | tr -d '\r')
+temp=$("$VARN_WINE" winepath -u "$temp_windows" 2>/dev/null)
 temp=${temp%/}
 [ -d "$temp" ] || { echo "FAIL: no temporary directory ($temp_windows)"; exit 1; }
 rm -f "$temp/installer.exe" "$temp/big.bin" "$temp/readme.txt" "$temp/commandline.txt"
@@ -72,9 +72,10 @@ cp "$installer_exe" "$work/source/installer.exe"
 # Big enough that the extraction is still running when the driver looks at it.
 head -c 24000000 /dev/zero >"$work/source/big.bin"
 printf 'companion\r\n' >"$work/source/readme.txt"
-wine "$make_media_exe" "$(winepath -w "$media/setup")" 8000000 \
-  "$(winepath -w "$work/source/installer.exe")" "$(winepath -w "$work/source/big.bin")" \
-  "$(winepath -w "$work/source/readme.txt")" </dev/null || { echo "FAIL: media"; exit 1; }
+windows_path() { "$VARN_WINE" winepath -w "$1" 2>/dev/null; }
+"$VARN_WINE" "$make_media_exe" "$(windows_path "$media/setup")" 8000000 \
+  "$(windows_path "$work/source/installer.exe")" "$(windows_path "$work/source/big.bin")" \
+  "$(windows_path "$work/source/readme.txt")" </dev/null || { echo "FAIL: media"; exit 1; }
 
 echo "=== success"
 start_loader "$media"
@@ -85,7 +86,7 @@ shot working
 kill -CONT "$loader_pid" 2>/dev/null
 wait_loader success
 for _ in $(seq 1 100); do [ -s "$temp/commandline.txt" ] && break; sleep 0.1; done
-media_windows=$(winepath -w "$media")
+media_windows=$(windows_path "$media")
 expected="$temp_windows\\installer.exe \"$media_windows\""
 recorded=$(cat "$temp/commandline.txt" 2>/dev/null)
 [ "$recorded" = "$expected" ] || fail "command line is [$recorded], not [$expected]"
