@@ -2,18 +2,23 @@
 # The loader at work: sets up the machine, builds, packs a small sample installation program
 # and companion files into a multi-volume medium with `varn pack`, and runs the Linux loader on
 # it, so you see its progress and the program's output. Where Wine is available, loader.exe
-# then runs on the same kind of medium, in a virtual display, with a small Windows program.
+# then runs on the same kind of medium, in a virtual display, with a small Windows program: the
+# 32-bit one the media ship with where this machine runs 32-bit programs, else the 64-bit one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+source scripts/probe-32bit.sh
 
 if [ "${1:-}" = "--windows" ]; then
-  # The Windows half, inside the virtual display: loader.exe in the medium directory $2.
+  # The Windows half, inside the virtual display: loader.exe of preset $2 in the medium
+  # directory $3.
+  if [ "$2" = windows ]; then export VARN_WINE_ARCH=win32; else export VARN_WINE_ARCH=win64; fi
   source scripts/wine-env.sh
-  trap 'wineserver -k >/dev/null 2>&1 || true; [ -n "${VARN_WINE_DIR:-}" ] && rm -rf "$VARN_WINE_DIR"' EXIT
-  temp=$(winepath -u "$(wine cmd /c echo %TEMP% </dev/null 2>/dev/null | tr -d '\r')")
+  trap wine_env_cleanup EXIT
+  temp=$("$VARN_WINE" winepath -u "$("$VARN_WINE" cmd /c echo %TEMP% </dev/null 2>/dev/null |
+    tr -d '\r')" 2>/dev/null)
   rm -f "$temp/commandline.txt"
-  (cd "$2" && wine "$root/build/windows/loader/loader.exe" </dev/null)
+  (cd "$3" && "$VARN_WINE" "$root/build/$2/loader/loader.exe" </dev/null)
   echo "(loader.exe has ended with exit code $?)"
   for _ in $(seq 1 300); do [ -s "$temp/commandline.txt" ] && break; sleep 0.1; done
   echo "setup.exe was started with the command line: $(cat "$temp/commandline.txt")"
@@ -67,18 +72,24 @@ echo "(the loader has ended with exit code $?; the installation program runs on 
 for _ in $(seq 1 50); do [ -e "$demo/temp/installed" ] && break; sleep 0.1; done
 [ -e "$demo/temp/installed" ] || { echo "demo: the installation program did not finish"; exit 1; }
 
-if command -v wine >/dev/null && command -v xvfb-run >/dev/null; then
-  echo "=== building (windows)"
-  cmake --preset windows >/dev/null
-  cmake --build --preset windows -j 2 --target loader loader_test_installer >/dev/null
+if command -v wineserver >/dev/null && command -v xvfb-run >/dev/null; then
+  if runs_32bit_programs; then
+    preset=windows
+    echo "=== building (windows: the 32-bit loader.exe media ship with)"
+  else
+    preset=windows64
+    echo "=== building (windows64: this machine runs no 32-bit programs, so the 64-bit loader.exe)"
+  fi
+  cmake --preset $preset >/dev/null
+  cmake --build --preset $preset -j 2 --target loader loader_test_installer >/dev/null
   mkdir -p "$demo/windows medium"
-  cp "$root/build/windows/tests/loader/loader_test_installer.exe" "$demo/sample/setup.exe"
+  cp "$root/build/$preset/tests/loader/loader_test_installer.exe" "$demo/sample/setup.exe"
   echo "=== packing the Windows sample (a small program that records its command line)"
   pack "$demo/windows medium" "$demo/sample/setup.exe" "$demo/sample/readme.txt" \
     "$demo/sample/payload.bin"
-  echo "=== running loader.exe under Wine in a virtual display"
+  echo "=== running build/$preset/loader/loader.exe under Wine in a virtual display"
   # Wine, the loader and the program it starts all live in the one display.
-  timeout 300 xvfb-run -a "$0" --windows "$demo/windows medium"
+  timeout 300 xvfb-run -a "$0" --windows $preset "$demo/windows medium"
 else
   echo "=== Wine or xvfb-run is missing: loader.exe is left out"
 fi
