@@ -30,7 +30,9 @@ std::string Describe(const ArchiveMember& Member) {
   return Member.Origin.empty() ? "\"" + Member.Name + "\"" : Member.Origin;
 }
 
-std::string Quoted(const std::string& Text) { return "\"" + Text + "\""; }
+std::string Quoted(const std::string& Text) {
+  return "\"" + Text + "\"";
+}
 
 void CheckMembers(const std::vector<ArchiveMember>& Members) {
   for (size_t I = 0; I < Members.size(); ++I) {
@@ -264,7 +266,8 @@ ArchivePlan ArchiveWriter::Write(const CreateVolumeFunction& CreateVolume) {
   auto Coder = std::make_unique<MemberCoder>();
   std::vector<MemberSizes> Sizes;
   Sizes.reserve(Members.size());
-  for (const ArchiveMember& M : Members) Sizes.push_back(Coder->Code(M, nullptr));
+  for (const ArchiveMember& M : Members)
+    Sizes.push_back(Coder->Code(M, nullptr));
 
   std::vector<ArchiveMember> Planned = Members;
   std::vector<std::string> Warnings;
@@ -272,15 +275,16 @@ ArchivePlan ArchiveWriter::Write(const CreateVolumeFunction& CreateVolume) {
     bool Clamped = false;
     const TDateTime Date = RestorableFileDate(M.FileDate, Clamped);
     if (Clamped)
-      Warnings.push_back("The modification time of " + Describe(M) + " (" +
-                         FormatDate(M.FileDate) +
+      Warnings.push_back("The modification time of " + Describe(M) + " (" + FormatDate(M.FileDate) +
                          ") lies outside the years 1980 to 2099, which an extracted file "
-                         "cannot be given; it is archived as " + FormatDate(Date));
+                         "cannot be given; it is archived as " +
+                         FormatDate(Date));
     M.FileDate = Date;
   }
   ArchivePlan Plan = PlanArchive(Planned, Sizes, VolumeSize);
   if (OnWarning)
-    for (const std::string& Warning : Warnings) OnWarning(Warning);
+    for (const std::string& Warning : Warnings)
+      OnWarning(Warning);
 
   VolumeOutput Output(CreateVolume, VolumeSize);
   const std::vector<uint8_t> Catalogue = CatalogueBytes(Plan);

@@ -42,10 +42,10 @@ constexpr int64_t MaxArchiveOffset = 0x7FFFFFFF;
 
 // One file to archive.
 struct ArchiveMember {
-  std::string Name;          // FileName in the catalogue
-  std::string Version;       // file version text; empty when there is none
-  TDateTime FileDate = 0;    // last-modification time, local
-  std::string Origin;        // how messages name the member's source (a path, as the user wrote it)
+  std::string Name;        // FileName in the catalogue
+  std::string Version;     // file version text; empty when there is none
+  TDateTime FileDate = 0;  // last-modification time, local
+  std::string Origin;      // how messages name the member's source (a path, as the user wrote it)
   // Opens the member's data from its start. Called twice: once to size it, once to write it;
   // both must give the same bytes.
   std::function<std::unique_ptr<TStream>()> OpenData;

@@ -64,7 +64,8 @@ size_t PredictionEncoder::Encode(const uint8_t* Data, size_t Count, uint8_t* Out
   FLast = Last;
   FSecond = Second;
 
-  while (I < Count) AddToGroup(Data[I++]);
+  while (I < Count)
+    AddToGroup(Data[I++]);
   return static_cast<size_t>(Target - Out);
 }
 

@@ -29,8 +29,8 @@ struct GroupState {
 using GroupRoutine = GroupState (*)(GroupState State, uint8_t* Table, uint8_t* Target);
 
 template <uint32_t Flag, uint32_t Bit>
-[[gnu::always_inline]] inline void DecodeBit(const uint8_t* Source, uint8_t* Table,
-                                             uint8_t* Target, uint32_t& Last, uint32_t& Second) {
+[[gnu::always_inline]] inline void DecodeBit(const uint8_t* Source, uint8_t* Table, uint8_t* Target,
+                                             uint32_t& Last, uint32_t& Second) {
   const uint32_t Index = (Second << 7) ^ Last;
   uint32_t C;
   if constexpr ((Flag >> Bit) & 1) {
@@ -59,7 +59,8 @@ GroupState DecodeGroup(GroupState State, uint8_t* Table, uint8_t* Target) {
 }
 
 template <uint32_t... Flags>
-constexpr std::array<GroupRoutine, 256> MakeGroupRoutines(std::integer_sequence<uint32_t, Flags...>) {
+constexpr std::array<GroupRoutine, 256> MakeGroupRoutines(
+    std::integer_sequence<uint32_t, Flags...>) {
   return {&DecodeGroup<Flags>...};
 }
 
