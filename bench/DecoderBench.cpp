@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/PredictionEncoder.h"
-#include "archive/cmp_TVarnStreamCompress.h"
+#include <varn/archive/PredictionEncoder.h>
+#include <varn/archive/cmp_TVarnStreamCompress.h>
 #include "bench/Corpora.h"
 
 namespace {

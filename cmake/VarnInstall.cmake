@@ -3,7 +3,7 @@
 include(CMakePackageConfigHelpers)
 include(GNUInstallDirs)
 
-install(DIRECTORY framework support archive versioninfo
+install(DIRECTORY varn/framework varn/support varn/archive varn/versioninfo
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/varn
         FILES_MATCHING PATTERN "*.h")
 install(EXPORT varnTargets NAMESPACE varn:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/varn)

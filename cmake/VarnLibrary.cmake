@@ -6,7 +6,7 @@ function(varn_add_library name)
   add_library(varn::${name} ALIAS varn_${name})
   set_target_properties(varn_${name} PROPERTIES EXPORT_NAME ${name})
   target_include_directories(varn_${name} PUBLIC $<BUILD_INTERFACE:${VARN_SOURCE_ROOT}>
-                                                 $<INSTALL_INTERFACE:include/varn>)
+                                                 $<INSTALL_INTERFACE:include>)
   target_link_libraries(varn_${name} PUBLIC ${ARG_LIBRARIES})
   install(TARGETS varn_${name} EXPORT varnTargets ARCHIVE DESTINATION lib)
 endfunction()

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "archive/cmp_TFileHeaders.h"
+#include <varn/archive/cmp_TFileHeaders.h>
 #include "fuzz/FuzzCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "archive/cmp_TVarnStreamCompress.h"
+#include <varn/archive/cmp_TVarnStreamCompress.h>
 #include "fuzz/FuzzCheck.h"
 
 namespace {

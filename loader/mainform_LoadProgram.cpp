@@ -1,8 +1,8 @@
 #include "loader/mainform_LoadProgram.h"
 
-#include "framework/Application.h"
-#include "framework/Exceptions.h"
-#include "support/PathHelpers.h"
+#include <varn/framework/Application.h>
+#include <varn/framework/Exceptions.h>
+#include <varn/support/PathHelpers.h>
 
 TForm1* Form1 = nullptr;
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "archive/cmp_TVarnCompress.h"
-#include "framework/Forms.h"
+#include <varn/archive/cmp_TVarnCompress.h>
+#include <varn/framework/Forms.h>
 #include "loader/LoaderEnvironment.h"
 
 class TForm1 : public TForm {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/cmp_TFileHeaders.h"
+#include <varn/archive/cmp_TFileHeaders.h>
 
 namespace fixtures {
 

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "archive/cmp_TFileHeaders.h"
+#include <varn/archive/cmp_TFileHeaders.h>
 #include "tests/archive/ArchiveFixtures.h"
 
 namespace {

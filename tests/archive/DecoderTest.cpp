@@ -1,4 +1,4 @@
-#include "archive/cmp_TVarnStreamCompress.h"
+#include <varn/archive/cmp_TVarnStreamCompress.h>
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "archive/PredictionEncoder.h"
+#include <varn/archive/PredictionEncoder.h>
 #include "tests/common/TestSupport.h"
 
 namespace {

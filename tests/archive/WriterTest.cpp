@@ -1,4 +1,4 @@
-#include "archive/ArchiveWriter.h"
+#include <varn/archive/ArchiveWriter.h>
 
 #include <gtest/gtest.h>
 
@@ -6,10 +6,10 @@
 #include <cmath>
 #include <map>
 
-#include "archive/PredictionEncoder.h"
-#include "archive/cmp_TVarnStreamCompress.h"
-#include "framework/DateTime.h"
-#include "support/PathHelpers.h"
+#include <varn/archive/PredictionEncoder.h>
+#include <varn/archive/cmp_TVarnStreamCompress.h>
+#include <varn/framework/DateTime.h>
+#include <varn/support/PathHelpers.h>
 #include "tests/archive/ArchiveFixtures.h"
 #include "tests/common/TestSupport.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "archive/cmp_TVarnCompress.h"
+#include <varn/archive/cmp_TVarnCompress.h>
 #include "tests/common/TestSupport.h"
 #include "tests/component/HandLaidArchive.h"
 

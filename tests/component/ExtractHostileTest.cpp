@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "framework/platform/Platform.h"
+#include <varn/framework/platform/Platform.h>
 #include "tests/common/ProcessLimits.h"
 #include "tests/component/ExtractionFixture.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "framework/DateTime.h"
-#include "framework/Streams.h"
+#include <varn/framework/DateTime.h>
+#include <varn/framework/Streams.h>
 #include "tests/component/ExtractionFixture.h"
 
 namespace {

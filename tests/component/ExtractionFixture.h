@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/cmp_TVarnCompress.h"
-#include "framework/Application.h"
+#include <varn/archive/cmp_TVarnCompress.h>
+#include <varn/framework/Application.h>
 #include "tests/common/TestSupport.h"
 #include "tests/component/HandLaidArchive.h"
 

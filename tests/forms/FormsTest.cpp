@@ -7,10 +7,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "framework/Application.h"
-#include "framework/Exceptions.h"
-#include "framework/Forms.h"
-#include "framework/NoneToolkit.h"
+#include <varn/framework/Application.h>
+#include <varn/framework/Exceptions.h>
+#include <varn/framework/Forms.h>
+#include <varn/framework/NoneToolkit.h>
 #include "tests/forms/LoaderLikeForm.h"
 
 using forms_test::TLoaderLikeForm;

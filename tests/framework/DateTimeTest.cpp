@@ -1,11 +1,11 @@
-#include "framework/DateTime.h"
+#include <varn/framework/DateTime.h>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
-#include "framework/Exceptions.h"
+#include <varn/framework/Exceptions.h>
 
 namespace {
 

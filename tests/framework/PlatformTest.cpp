@@ -1,4 +1,4 @@
-#include "framework/platform/Platform.h"
+#include <varn/framework/platform/Platform.h>
 
 #include <gtest/gtest.h>
 

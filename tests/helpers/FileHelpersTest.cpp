@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "framework/platform/Platform.h"
-#include "support/PathHelpers.h"
+#include <varn/framework/platform/Platform.h>
+#include <varn/support/PathHelpers.h>
 #include "tests/common/TestSupport.h"
 
 namespace {

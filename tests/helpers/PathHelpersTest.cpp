@@ -1,4 +1,4 @@
-#include "support/PathHelpers.h"
+#include <varn/support/PathHelpers.h>
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <memory>
 
-#include "archive/ArchiveWriter.h"
-#include "archive/cmp_TVarnCompress.h"
-#include "framework/platform/Platform.h"
+#include <varn/archive/ArchiveWriter.h>
+#include <varn/archive/cmp_TVarnCompress.h>
+#include <varn/framework/platform/Platform.h>
 
 int main(int argc, char** argv) {
   if (argc != 2) return 2;

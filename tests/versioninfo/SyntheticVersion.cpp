@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "support/ByteReader.h"
+#include <varn/support/ByteReader.h>
 
 namespace synthetic {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "versioninfo/VersionBlock.h"
+#include <varn/versioninfo/VersionBlock.h>
 
 namespace synthetic {
 

@@ -4,7 +4,7 @@
 #include <ostream>
 #include <string>
 
-#include "versioninfo/cmp_TVersion.h"
+#include <varn/versioninfo/cmp_TVersion.h>
 
 namespace versiontest {
 

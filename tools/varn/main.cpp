@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/Exceptions.h"
-#include "framework/platform/Platform.h"
+#include <varn/framework/Exceptions.h>
+#include <varn/framework/platform/Platform.h>
 #include "tools/varn/Commands.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "tests/common/CommandLine.h"
 
-#include "framework/platform/win32/Win32.h"
+#include <varn/framework/platform/win32/Win32.h>
 
 namespace testing_support {
 

@@ -1,6 +1,6 @@
 #include "tests/common/WindowProbe.h"
 
-#include "framework/platform/win32/Win32.h"
+#include <varn/framework/platform/win32/Win32.h>
 // after windows.h
 #include <commctrl.h>
 
