@@ -16,6 +16,8 @@
 #include <varn/archive/cmp_TVarnStreamCompress.h>
 #include "bench/Corpora.h"
 
+using namespace varn;
+
 namespace {
 
 using bench::Bytes;

@@ -20,6 +20,8 @@
 #include <varn/framework/platform/Platform.h>
 #include "bench/Corpora.h"
 
+using namespace varn;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -10,6 +10,8 @@
 #include <varn/archive/cmp_TVarnStreamCompress.h>
 #include "fuzz/FuzzCheck.h"
 
+using namespace varn;
+
 namespace {
 
 constexpr int32_t Block = 8192;

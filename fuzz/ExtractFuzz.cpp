@@ -21,6 +21,8 @@
 #include "fuzz/FuzzCheck.h"
 #include "tests/common/TreeSnapshot.h"
 
+using namespace varn;
+
 namespace fs = std::filesystem;
 using testing_support::SnapshotTree;
 using testing_support::TreeDifferencesOutside;

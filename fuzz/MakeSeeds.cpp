@@ -17,6 +17,8 @@
 #include "tests/component/HandLaidArchive.h"
 #include "tests/versioninfo/SyntheticVersion.h"
 
+using namespace varn;
+
 namespace fs = std::filesystem;
 using hand_laid::Entry;
 using hand_laid::LiteralEntry;

@@ -6,6 +6,8 @@
 #include <varn/versioninfo/ResourceVersionBlock.h>
 #include "fuzz/FuzzCheck.h"
 
+using namespace varn;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   TMemoryStream File(std::vector<uint8_t>(Data, Data + Size));
   const auto Found = versioninfo::ReadVersionResource(File);

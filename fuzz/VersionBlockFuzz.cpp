@@ -10,6 +10,8 @@
 #include <varn/versioninfo/cmp_TVersion.h>
 #include "fuzz/FuzzCheck.h"
 
+using namespace varn;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   if (Size < 2) return 0;
   // Made once: its constructor reads the running program's own file.

@@ -3,6 +3,8 @@
 #include <varn/framework/Application.h>
 #include <varn/framework/platform/Platform.h>
 
+using namespace varn;
+
 namespace {
 
 class TPlatformLoaderEnvironment final : public TLoaderEnvironment {

@@ -6,6 +6,8 @@
 #include <varn/versioninfo/cmp_TVersion.h>
 #include "loader/mainform_LoadProgram.h"
 
+using namespace varn;
+
 int RunLoaderProgram() {
   // Before anything else, so no DLL is loaded from the loader's own directory.
   platform::InitializeProcess();

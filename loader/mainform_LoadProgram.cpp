@@ -4,6 +4,8 @@
 #include <varn/framework/Exceptions.h>
 #include <varn/support/PathHelpers.h>
 
+using namespace varn;
+
 TForm1* Form1 = nullptr;
 
 namespace {

@@ -70,7 +70,7 @@ inline void Append(Bytes& To, const Bytes& More) {
 }
 
 // A file's compressed data gathered from the volumes as the format lays it out.
-inline Bytes CollectData(const std::vector<Bytes>& Volumes, const TFileHeaderRecord& R) {
+inline Bytes CollectData(const std::vector<Bytes>& Volumes, const varn::TFileHeaderRecord& R) {
   Bytes Data;
   const int First = R.FirstDisk() == 0 ? 1 : R.FirstDisk();
   size_t Start = static_cast<size_t>(R.DataStart());

@@ -5,6 +5,8 @@
 #include <varn/archive/cmp_TFileHeaders.h>
 #include "tests/archive/ArchiveFixtures.h"
 
+using namespace varn;
+
 namespace {
 
 using fixtures::Append;

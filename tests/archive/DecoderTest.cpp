@@ -10,6 +10,8 @@
 #include <varn/archive/PredictionEncoder.h>
 #include "tests/common/TestSupport.h"
 
+using namespace varn;
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;

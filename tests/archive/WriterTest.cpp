@@ -13,6 +13,8 @@
 #include "tests/archive/ArchiveFixtures.h"
 #include "tests/common/TestSupport.h"
 
+using namespace varn;
+
 namespace {
 
 using fixtures::Append;

@@ -4,6 +4,8 @@
 #include "tests/common/TestSupport.h"
 #include "tests/component/HandLaidArchive.h"
 
+using namespace varn;
+
 namespace {
 
 using testing_support::TempDir;

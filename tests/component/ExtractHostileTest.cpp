@@ -8,6 +8,8 @@
 #include "tests/common/ProcessLimits.h"
 #include "tests/component/ExtractionFixture.h"
 
+using namespace varn;
+
 namespace {
 
 using hand_laid::Bytes;

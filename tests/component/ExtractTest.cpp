@@ -4,6 +4,8 @@
 #include <varn/framework/Streams.h>
 #include "tests/component/ExtractionFixture.h"
 
+using namespace varn;
+
 namespace {
 
 using hand_laid::Bytes;

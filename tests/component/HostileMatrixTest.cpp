@@ -15,6 +15,8 @@
 #include "tests/common/TreeSnapshot.h"
 #include "tests/component/ExtractionFixture.h"
 
+using namespace varn;
+
 namespace {
 
 using hand_laid::Bytes;

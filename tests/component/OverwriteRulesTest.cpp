@@ -9,6 +9,8 @@
 #include <varn/support/PathHelpers.h>
 #include "tests/component/ExtractionFixture.h"
 
+using namespace varn;
+
 namespace {
 
 using hand_laid::Bytes;

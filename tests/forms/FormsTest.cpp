@@ -13,6 +13,8 @@
 #include <varn/framework/NoneToolkit.h>
 #include "tests/forms/LoaderLikeForm.h"
 
+using namespace varn;
+
 using forms_test::TLoaderLikeForm;
 using ::testing::ElementsAre;
 

@@ -7,6 +7,8 @@
 
 #include <varn/framework/Exceptions.h>
 
+using namespace varn;
+
 namespace {
 
 int32_t Packed(int Year, int Month, int Day, int Hour, int Min, int Sec) {

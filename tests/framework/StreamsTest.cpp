@@ -6,6 +6,8 @@
 #include <varn/framework/Exceptions.h>
 #include "tests/common/TestSupport.h"
 
+using namespace varn;
+
 namespace {
 
 using testing_support::ReadFile;

@@ -4,6 +4,8 @@
 #include <varn/support/PathHelpers.h>
 #include "tests/common/TestSupport.h"
 
+using namespace varn;
+
 namespace {
 
 using testing_support::TempDir;

@@ -17,6 +17,8 @@
 #include "tests/common/TestSupport.h"
 #include "tests/component/HandLaidArchive.h"
 
+using namespace varn;
+
 namespace {
 
 using hand_laid::Bytes;

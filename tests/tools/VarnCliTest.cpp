@@ -16,6 +16,8 @@
 #include <varn/framework/Streams.h>
 #include "tests/common/TestSupport.h"
 
+using namespace varn;
+
 namespace {
 
 using testing_support::ReadFile;

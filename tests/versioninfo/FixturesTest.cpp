@@ -17,6 +17,8 @@
 #include "tests/versioninfo/SyntheticVersion.h"
 #include "tests/versioninfo/VersionStrings.h"
 
+using namespace varn;
+
 namespace {
 
 using versiontest::Strings;

@@ -5,6 +5,8 @@
 #include <varn/framework/Exceptions.h>
 #include <varn/versioninfo/cmp_TVersion.h>
 
+using namespace varn;
+
 namespace {
 
 using versioninfo::FixedFileInfoRecord;

@@ -6,6 +6,8 @@
 #include <varn/versioninfo/ResourceVersionBlock.h>
 #include "tests/versioninfo/SyntheticVersion.h"
 
+using namespace varn;
+
 namespace {
 
 using synthetic::PeFile;

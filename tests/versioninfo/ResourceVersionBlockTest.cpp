@@ -8,6 +8,8 @@
 #include "tests/versioninfo/SyntheticVersion.h"
 #include "tests/versioninfo/VersionStrings.h"
 
+using namespace varn;
+
 namespace {
 
 using versioninfo::ResourceVersionBlock;

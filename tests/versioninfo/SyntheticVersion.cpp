@@ -4,6 +4,8 @@
 
 #include <varn/support/ByteReader.h>
 
+using namespace varn;
+
 namespace synthetic {
 namespace {
 

@@ -9,6 +9,8 @@
 #include <varn/framework/platform/Platform.h>
 #include "tools/varn/Commands.h"
 
+using namespace varn;
+
 namespace {
 
 using varn::cli::Command;

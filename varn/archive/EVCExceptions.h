@@ -5,6 +5,8 @@
 
 #include <varn/framework/Exceptions.h>
 
+namespace varn {
+
 class EVC : public Exception {
  protected:
   using Exception::Exception;
@@ -85,3 +87,5 @@ class EVCFHCannotReadHeaderCount : public EVCFH {
   EVCFHCannotReadHeaderCount()
       : EVCFH("Could not read the file header count for the compressed file") {}
 };
+
+}  // namespace varn

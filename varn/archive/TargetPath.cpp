@@ -7,6 +7,8 @@
 #include <varn/support/PathHelpers.h>
 #include <varn/support/Text.h>
 
+namespace varn {
+
 std::string TargetFileName(const std::string& Name) {
   std::string Result = FileNamePart(Name);
   const size_t Slash = Result.rfind('/');
@@ -33,3 +35,5 @@ bool IsSafeTargetName(const std::string& Name) {
   const auto Digit = static_cast<unsigned char>(Base[3]);
   return !((Digit >= '1' && Digit <= '9') || Digit == 0xB9 || Digit == 0xB2 || Digit == 0xB3);
 }
+
+}  // namespace varn

@@ -3,6 +3,8 @@
 // never places a file outside the extraction directory.
 #include <string>
 
+namespace varn {
+
 // The name an archived file is written under: the part after the last '\' or ':' (and, since
 // Windows takes it as a separator too, after the last '/'), at most 255 characters.
 std::string TargetFileName(const std::string& Name);
@@ -14,3 +16,5 @@ std::string TargetFileName(const std::string& Name);
 // code page 1252, with or without an extension, in any letter case, trailing blanks and dots
 // ignored).
 bool IsSafeTargetName(const std::string& Name);
+
+}  // namespace varn

@@ -8,6 +8,8 @@
 #include <varn/support/PathHelpers.h>
 #include <varn/support/Text.h>
 
+namespace varn {
+
 namespace {
 
 std::string ReadSlot(const uint8_t* Slot, size_t Max) {
@@ -173,3 +175,5 @@ void TFileHeaders::ResetStats(TlzhFileStats& Stats) const {
   SumSizes(Stats);
   Stats.TotalCompressionRatio = PercentOf(Stats.TotalCompressedSize, Stats.TotalOriginalSize);
 }
+
+}  // namespace varn

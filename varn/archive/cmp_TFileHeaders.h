@@ -14,6 +14,8 @@
 #include <varn/archive/EVCExceptions.h>
 #include <varn/framework/Streams.h>
 
+namespace varn {
+
 // One header record exactly as stored, Reserved and padding included. Every field is decoded
 // from the bytes on each read, little-endian; the string slots never yield a byte from beyond
 // their slot, whatever their length byte says.
@@ -134,3 +136,5 @@ class TFileHeaders {
  private:
   std::vector<std::unique_ptr<TFileHeader>> FItems;
 };
+
+}  // namespace varn

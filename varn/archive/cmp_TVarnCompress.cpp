@@ -5,6 +5,8 @@
 #include <varn/support/PathHelpers.h>
 #include <varn/support/Text.h>
 
+namespace varn {
+
 TVarnCompress::TVarnCompress(TComponent* AOwner) : TVarnStreamCompress(AOwner) {
   OnReadBuffer = [this](TVarnStreamCompress& VSC, TVSCBuffer& Buf, int32_t& BIB) {
     ExtractOnReadBuffer(VSC, Buf, BIB);
@@ -66,3 +68,5 @@ void TVarnCompress::DiskFull() {
   if (!OnFullDisk) throw EVCDiskFull();
   OnFullDisk(*this);
 }
+
+}  // namespace varn

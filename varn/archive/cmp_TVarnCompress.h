@@ -16,6 +16,8 @@
 #include <varn/framework/Component.h>
 #include <varn/framework/Streams.h>
 
+namespace varn {
+
 enum TOverwriteType : uint8_t { owAlways, owNever, owVersion, owDate, owVersionDate };
 
 class TVarnCompress;
@@ -127,3 +129,5 @@ class TVarnCompress : public TVarnStreamCompress {
   TFileHeaders FHeaders;
   std::vector<std::string> FFilesToProcess;
 };
+
+}  // namespace varn

@@ -8,6 +8,8 @@
 #include <varn/support/PathHelpers.h>
 #include <varn/support/Text.h>
 
+namespace varn {
+
 namespace {
 
 constexpr int32_t BlockSize = 8192;
@@ -207,3 +209,5 @@ void TVarnCompress::ExtractOnWriteBuffer(TVarnStreamCompress&, TVSCBuffer& Buf, 
   FStats.TotalPercent = PercentOf(FStats.TotalBytesDone, FStats.TotalCompressedSize);
   if (OnStatus) OnStatus(*this, FStats);
 }
+
+}  // namespace varn

@@ -4,6 +4,8 @@
 #include <varn/support/PathHelpers.h>
 #include <varn/versioninfo/cmp_TVersion.h>
 
+namespace varn {
+
 namespace {
 
 // The archived version against the existing file's: 0 same, 1 archived newer, 2 older.
@@ -57,3 +59,5 @@ bool TVarnCompress::NewerByVersionDate(const std::string& Target) {
       return false;
   }
 }
+
+}  // namespace varn

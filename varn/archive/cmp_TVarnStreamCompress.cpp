@@ -5,6 +5,8 @@
 #include <bit>
 #include <utility>
 
+namespace varn {
+
 // The decoding loop works on local copies of the context, the table pointer and the buffer
 // positions, and writes them back to the fields only around a handler call (so a handler, or
 // a derived class, sees the fields as the event contract has them). Per flag byte it picks one of
@@ -164,3 +166,5 @@ void TVarnStreamCompress::Decompress() {
     }
   }
 }
+
+}  // namespace varn

@@ -13,6 +13,8 @@
 
 #include <varn/framework/Component.h>
 
+namespace varn {
+
 class TVarnStreamCompress;
 
 using TVSCBuffer = std::array<uint8_t, 8192>;
@@ -58,3 +60,5 @@ class TVarnStreamCompress : public TComponent {
   // keeps InCount within 0..8192 and sets InPos to 0; false when no byte arrived.
   bool RefillInput();
 };
+
+}  // namespace varn

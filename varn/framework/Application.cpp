@@ -7,6 +7,8 @@
 #include <varn/framework/NoneToolkit.h>
 #include <varn/framework/Toolkit.h>
 
+namespace varn {
+
 TApplication::TApplication() {
   Name = "Application";
 }
@@ -125,3 +127,5 @@ TApplication& Application() {
   static TApplication Instance;
   return Instance;
 }
+
+}  // namespace varn

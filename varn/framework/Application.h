@@ -11,6 +11,8 @@
 
 #include <varn/framework/Component.h>
 
+namespace varn {
+
 class TForm;
 class TToolkit;
 
@@ -97,3 +99,5 @@ void TApplication::CreateForm(T*& Reference) {
 
 // The process's application object.
 TApplication& Application();
+
+}  // namespace varn

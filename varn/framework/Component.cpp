@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace varn {
+
 TComponent::TComponent(TComponent* AOwner) : FOwner(AOwner) {
   if (FOwner) FOwner->FComponents.push_back(this);
 }
@@ -11,3 +13,5 @@ TComponent::~TComponent() {
     Child->FOwner = nullptr;
   if (FOwner) std::erase(FOwner->FComponents, this);
 }
+
+}  // namespace varn

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace varn {
+
 class TPersistent {
  public:
   virtual ~TPersistent() = default;
@@ -32,3 +34,5 @@ class TComponent : public TPersistent {
 
 // The plain notification; an empty function is an event that is not assigned.
 using TNotifyEvent = std::function<void(TComponent& Sender)>;
+
+}  // namespace varn

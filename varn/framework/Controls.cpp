@@ -6,6 +6,8 @@
 #include <varn/framework/Forms.h>
 #include <varn/framework/Toolkit.h>
 
+namespace varn {
+
 TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {}
 
 TControl::~TControl() {
@@ -81,3 +83,5 @@ void TProgressBar::SetPosition(int32_t Value) {
   FPosition = Value;
   Changed(forms::Change::Position);
 }
+
+}  // namespace varn

@@ -9,6 +9,8 @@
 
 #include <varn/framework/Component.h>
 
+namespace varn {
+
 class TForm;
 
 // A set of a small enumeration, as the form's BorderIcons and the font's Style are.
@@ -137,3 +139,5 @@ class TProgressBar : public TControl {
  private:
   int32_t FMin = 0, FMax = 100, FPosition = 0;
 };
+
+}  // namespace varn

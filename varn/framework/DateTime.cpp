@@ -4,6 +4,8 @@
 
 #include <varn/framework/Exceptions.h>
 
+namespace varn {
+
 namespace {
 constexpr int64_t MSecsPerDay = 86400000;
 // Days from 1 January 0001 to 30 December 1899.
@@ -127,3 +129,5 @@ std::string FormatDateTime(TDateTime Value) {
   return Digits(T.Year, 4) + "-" + Digits(T.Month, 2) + "-" + Digits(T.Day, 2) + " " +
          Digits(T.Hour, 2) + ":" + Digits(T.Min, 2) + ":" + Digits(T.Sec, 2);
 }
+
+}  // namespace varn

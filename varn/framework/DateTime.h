@@ -6,6 +6,8 @@
 
 #include <varn/framework/platform/Platform.h>
 
+namespace varn {
+
 using TDateTime = double;
 
 // EConvertError "Invalid argument to date encode" for a date outside 1/1/1 to 31/12/9999.
@@ -40,3 +42,5 @@ TDateTime FileTimeToDateTime(const platform::FileTime& Local);
 // "YYYY-MM-DD HH:MM:SS", the value rounded to the millisecond and then truncated to the second;
 // empty for a value that names no day (DecodeDateTime).
 std::string FormatDateTime(TDateTime Value);
+
+}  // namespace varn

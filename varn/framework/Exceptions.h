@@ -4,6 +4,8 @@
 #include <exception>
 #include <string>
 
+namespace varn {
+
 class Exception : public std::exception {
  public:
   explicit Exception(std::string Message) : FMessage(std::move(Message)) {}
@@ -56,3 +58,5 @@ class EWriteError : public EStreamError {
  public:
   EWriteError() : EStreamError("Stream write error") {}
 };
+
+}  // namespace varn

@@ -5,6 +5,8 @@
 #include <varn/framework/Application.h>
 #include <varn/framework/Toolkit.h>
 
+namespace varn {
+
 TForm::TForm(TApplication& AOwner) : TComponent(&AOwner), FApplication(AOwner) {}
 
 TForm::~TForm() {
@@ -77,3 +79,5 @@ void TForm::ApplyControl(TControl& Control, std::string_view ControlName, int32_
   Control.TabOrder = ATabOrder;
   Control.SetParent(this);
 }
+
+}  // namespace varn

@@ -14,6 +14,8 @@
 #include <varn/framework/Component.h>
 #include <varn/framework/Controls.h>
 
+namespace varn {
+
 class TApplication;
 
 enum TPosition : uint8_t { poDesigned, poScreenCenter };
@@ -202,3 +204,5 @@ void TForm::ReadLayout(const TFormLayout<TOwnerForm, N>& Layout) {
   }
   FVisible = Layout.Visible;
 }
+
+}  // namespace varn

@@ -6,6 +6,8 @@
 #include <varn/framework/Application.h>
 #include <varn/framework/Forms.h>
 
+namespace varn {
+
 namespace {
 
 const char* ChangeName(forms::Change What) {
@@ -196,3 +198,5 @@ int32_t TNoneToolkit::ShowMessageBox(TWindowHandle Owner, const std::string& Tex
   if (Recording) MessageBoxes.push_back(Box);
   return OnMessageBox ? OnMessageBox(Box) : forms::ResultOk;
 }
+
+}  // namespace varn

@@ -12,6 +12,8 @@
 
 #include <varn/framework/Toolkit.h>
 
+namespace varn {
+
 class TButton;
 
 class TNoneToolkit : public TToolkit {
@@ -106,3 +108,5 @@ class TNoneToolkit : public TToolkit {
   std::deque<std::function<void()>> FQueue;
   std::optional<int32_t> FQuit;
 };
+
+}  // namespace varn

@@ -5,6 +5,8 @@
 
 #include <varn/framework/Exceptions.h>
 
+namespace varn {
+
 int64_t TStream::Size() {
   const int64_t Saved = Position();
   const int64_t End = Seek(0, TSeekOrigin::soEnd);
@@ -118,3 +120,5 @@ void TMemoryStream::SetSize(int64_t Value) {
   FBytes.resize(static_cast<size_t>(std::max<int64_t>(Value, 0)));
   FPosition = std::min<int64_t>(FPosition, static_cast<int64_t>(FBytes.size()));
 }
+
+}  // namespace varn

@@ -8,6 +8,8 @@
 
 #include <varn/framework/platform/Platform.h>
 
+namespace varn {
+
 enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
 
 class TStream {
@@ -78,3 +80,5 @@ class TMemoryStream : public TStream {
   std::vector<uint8_t> FBytes;
   int64_t FPosition = 0;
 };
+
+}  // namespace varn

@@ -13,6 +13,8 @@
 
 #include <varn/framework/Controls.h>
 
+namespace varn {
+
 class TApplication;
 class TForm;
 
@@ -67,3 +69,5 @@ constexpr int32_t MessageBoxOk = 0x00;
 constexpr int32_t MessageBoxIconStop = 0x10;
 constexpr int32_t ResultOk = 1;
 }  // namespace forms
+
+}  // namespace varn

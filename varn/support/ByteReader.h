@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace bytes {
+namespace varn::bytes {
 
 inline uint16_t LoadU16(const uint8_t* P) {
   return static_cast<uint16_t>(P[0] | (P[1] << 8));
@@ -105,4 +105,4 @@ class ByteReader {
   size_t FPosition = 0;
 };
 
-}  // namespace bytes
+}  // namespace varn::bytes

@@ -2,6 +2,8 @@
 
 #include <varn/framework/platform/Platform.h>
 
+namespace varn {
+
 namespace {
 
 bool IsSeparator(char C) {
@@ -100,3 +102,5 @@ uint8_t CompareVersionStrings(const std::string& First, const std::string& Secon
   if (A.empty() && B.empty()) return 0;
   return B.empty() ? 1 : 2;
 }
+
+}  // namespace varn

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+namespace varn {
+
 // The path with a backslash appended, unless it is empty or already ends in one.
 std::string AddBackslash(const std::string& Path);
 
@@ -41,3 +43,5 @@ std::string GetDelimitedField(const std::string& Text, int32_t Index, const std:
 // Compares dotted version strings field by field, each field as text (so "10" < "9"):
 // 0 when the same, 1 when First is newer, 2 when First is older. An empty field ends a string.
 uint8_t CompareVersionStrings(const std::string& First, const std::string& Second);
+
+}  // namespace varn

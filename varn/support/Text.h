@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <string>
 
+namespace varn {
+
 inline bool IsBlank(const std::string& Text) {
   return std::all_of(Text.begin(), Text.end(),
                      [](char C) { return static_cast<unsigned char>(C) <= 32; });
@@ -18,3 +20,5 @@ inline bool SameTextAscii(const std::string& A, const std::string& B) {
            return UpperAscii(X) == UpperAscii(Y);
          });
 }
+
+}  // namespace varn

@@ -11,7 +11,7 @@
 #include <varn/versioninfo/PeVersionResource.h>
 #include <varn/versioninfo/ResourceVersionBlock.h>
 
-namespace versioninfo {
+namespace varn::versioninfo {
 namespace {
 
 // A block loaded by GetVersionInfo, answered by the platform's QueryVersionValue. The interface
@@ -81,4 +81,4 @@ std::unique_ptr<VersionBlock> LoadVersionBlockThroughApi(const std::string& File
   return std::make_unique<ApiVersionBlock>(std::move(Buffer));
 }
 
-}  // namespace versioninfo
+}  // namespace varn::versioninfo

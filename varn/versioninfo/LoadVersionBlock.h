@@ -8,7 +8,7 @@
 
 #include <varn/versioninfo/VersionBlock.h>
 
-namespace versioninfo {
+namespace varn::versioninfo {
 
 // The platform interface when it is available, else the file read by our readers.
 std::unique_ptr<VersionBlock> LoadVersionBlock(const std::string& FileName);
@@ -19,4 +19,4 @@ std::unique_ptr<VersionBlock> LoadVersionBlockFromFile(const std::string& FileNa
 // Always the platform interface; nothing when it is unavailable.
 std::unique_ptr<VersionBlock> LoadVersionBlockThroughApi(const std::string& FileName);
 
-}  // namespace versioninfo
+}  // namespace varn::versioninfo

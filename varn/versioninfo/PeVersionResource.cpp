@@ -4,7 +4,7 @@
 
 #include <varn/support/ByteReader.h>
 
-namespace versioninfo {
+namespace varn::versioninfo {
 namespace {
 
 // Offsets and sizes of the PE layout.
@@ -207,4 +207,4 @@ std::optional<std::vector<uint8_t>> ReadVersionResource(TStream& Stream) {
   return Block;
 }
 
-}  // namespace versioninfo
+}  // namespace varn::versioninfo

@@ -15,8 +15,8 @@
 
 #include <varn/framework/Streams.h>
 
-namespace versioninfo {
+namespace varn::versioninfo {
 
 std::optional<std::vector<uint8_t>> ReadVersionResource(TStream& File);
 
-}  // namespace versioninfo
+}  // namespace varn::versioninfo

@@ -4,7 +4,7 @@
 
 #include <varn/support/ByteReader.h>
 
-namespace versioninfo {
+namespace varn::versioninfo {
 namespace {
 
 constexpr size_t NodeHeaderSize = 6;
@@ -124,4 +124,4 @@ std::optional<std::string> ResourceVersionBlock::QueryString(const std::string& 
   return NarrowText(FBytes, Found->ValueStart, Found->End);
 }
 
-}  // namespace versioninfo
+}  // namespace varn::versioninfo

@@ -15,7 +15,7 @@
 
 #include <varn/versioninfo/VersionBlock.h>
 
-namespace versioninfo {
+namespace varn::versioninfo {
 
 class ResourceVersionBlock : public VersionBlock {
  public:
@@ -30,4 +30,4 @@ class ResourceVersionBlock : public VersionBlock {
   std::vector<uint8_t> FBytes;
 };
 
-}  // namespace versioninfo
+}  // namespace varn::versioninfo

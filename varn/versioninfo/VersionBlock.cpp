@@ -2,7 +2,7 @@
 
 #include <varn/support/ByteReader.h>
 
-namespace versioninfo {
+namespace varn::versioninfo {
 
 std::optional<FixedFileInfoRecord> FixedFileInfoRecord::Decode(const uint8_t* Data, size_t Length) {
   if (!Data || Length < Size) return std::nullopt;
@@ -17,4 +17,4 @@ std::optional<FixedFileInfoRecord> FixedFileInfoRecord::Decode(const uint8_t* Da
   return Record;
 }
 
-}  // namespace versioninfo
+}  // namespace varn::versioninfo

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-namespace versioninfo {
+namespace varn::versioninfo {
 
 // The platform's VS_FIXEDFILEINFO, 52 bytes little-endian, decoded field by field.
 struct FixedFileInfoRecord {
@@ -43,4 +43,4 @@ class VersionBlock {
   virtual std::optional<std::string> QueryString(const std::string& KeyPath) const = 0;
 };
 
-}  // namespace versioninfo
+}  // namespace varn::versioninfo

@@ -5,6 +5,8 @@
 #include <varn/framework/platform/Platform.h>
 #include <varn/versioninfo/LoadVersionBlock.h>
 
+namespace varn {
+
 namespace {
 
 struct LanguageEntry {
@@ -282,3 +284,5 @@ std::string StringTablePrefix(TLanguage Language, TCharacterSet CharacterSet) {
 }
 
 }  // namespace versioninfo
+
+}  // namespace varn

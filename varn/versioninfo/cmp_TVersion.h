@@ -12,6 +12,8 @@
 #include <varn/framework/Component.h>
 #include <varn/versioninfo/VersionBlock.h>
 
+namespace varn {
+
 enum TLanguage : uint8_t {
   lnArabic,
   lnBulgarian,
@@ -161,3 +163,5 @@ std::optional<TCharacterSet> CharacterSetFromName(const std::string& Name);
 std::string StringTablePrefix(TLanguage Language, TCharacterSet CharacterSet);
 
 }  // namespace versioninfo
+
+}  // namespace varn

@@ -2,6 +2,8 @@
 
 #include <varn/framework/platform/win32/Win32.h>
 
+using namespace varn;
+
 namespace testing_support {
 
 TDriveRoot::TDriveRoot(const std::string& Directory) {

@@ -4,6 +4,8 @@
 // after windows.h
 #include <commctrl.h>
 
+using namespace varn;
+
 namespace window_probe {
 
 namespace {

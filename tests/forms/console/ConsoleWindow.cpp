@@ -8,6 +8,8 @@
 #include <varn/framework/Toolkit.h>
 #include "tests/forms/LoaderLikeForm.h"
 
+using namespace varn;
+
 namespace {
 
 bool Failing = false;

@@ -16,6 +16,8 @@
 #include "tests/common/WindowProbe.h"
 #include "tests/forms/LoaderLikeForm.h"
 
+using namespace varn;
+
 namespace {
 
 int Failures = 0;

@@ -5,6 +5,8 @@
 #include <varn/support/PathHelpers.h>
 #include "tests/common/CommandLine.h"
 
+using namespace varn;
+
 int main() {
   const std::string Line = testing_support::ProcessCommandLine();
   const std::string Record = DirectoryPart(platform::ModuleFileName()) + "commandline.txt";

@@ -3,7 +3,7 @@
 // Windows versions (and Wine) differ in what they let through, the program must not.
 #include <cstdint>
 
-namespace platform {
+namespace varn::platform {
 
 constexpr int32_t FirstPackedYear = 1980;
 constexpr int32_t LastPackedYear = 2107;
@@ -20,4 +20,4 @@ inline bool IsValidDosDateTime(uint16_t FatDate, uint16_t FatTime) {
   return Day <= DaysInMonth[Month - 1] + (Month == 2 && Leap ? 1 : 0);
 }
 
-}  // namespace platform
+}  // namespace varn::platform

@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-namespace platform {
+namespace varn::platform {
 
 // A file time: 100-nanosecond intervals since 1 January 1601, as Windows counts them. Whether
 // it is universal or local time depends on where it comes from (see each function).
@@ -114,4 +114,4 @@ bool IsTerminal(StandardStream Stream);
 // a short write, a missing disk as a failed open).
 void InitializeProcess();
 
-}  // namespace platform
+}  // namespace varn::platform

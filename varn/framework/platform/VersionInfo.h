@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-namespace platform {
+namespace varn::platform {
 
 bool VersionInfoApiAvailable();
 
@@ -30,4 +30,4 @@ bool QueryVersionValue(const void* Block, const std::string& KeyPath, const void
 // The full path of the library that serves the interface; empty when it is unavailable.
 std::string VersionInfoLibraryPath();
 
-}  // namespace platform
+}  // namespace varn::platform

@@ -9,7 +9,7 @@
 #include <varn/framework/platform/Platform.h>
 #include <varn/framework/platform/posix/PosixPaths.h>
 
-namespace platform {
+namespace varn::platform {
 namespace {
 
 constexpr uint64_t TicksPerSecond = 10000000;
@@ -193,4 +193,4 @@ bool SetFileLastWriteTime(FileHandle File, const FileTime& Universal) {
   return futimens(static_cast<int>(File), Times) == 0;
 }
 
-}  // namespace platform
+}  // namespace varn::platform

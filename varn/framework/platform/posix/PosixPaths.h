@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string>
 
-namespace platform::posix {
+namespace varn::platform::posix {
 
 inline std::string ToNative(std::string Path) {
   std::replace(Path.begin(), Path.end(), '\\', '/');
@@ -16,4 +16,4 @@ inline std::string FromNative(std::string Path) {
   return Path;
 }
 
-}  // namespace platform::posix
+}  // namespace varn::platform::posix

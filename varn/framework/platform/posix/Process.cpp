@@ -13,7 +13,7 @@
 #include <varn/framework/platform/Platform.h>
 #include <varn/framework/platform/posix/PosixPaths.h>
 
-namespace platform {
+namespace varn::platform {
 
 std::string InternalPath(const std::string& Native) {
   return posix::FromNative(Native);
@@ -139,4 +139,4 @@ void InitializeProcess() {
   signal(SIGPIPE, SIG_IGN);
 }
 
-}  // namespace platform
+}  // namespace varn::platform

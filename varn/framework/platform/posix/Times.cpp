@@ -3,7 +3,7 @@
 #include <varn/framework/platform/PackedDateTime.h>
 #include <varn/framework/platform/Platform.h>
 
-namespace platform {
+namespace varn::platform {
 namespace {
 
 constexpr int64_t TicksPerSecond = 10000000;
@@ -98,4 +98,4 @@ bool DosDateTimeToFileTime(uint16_t FatDate, uint16_t FatTime, FileTime& Time) {
       Time);
 }
 
-}  // namespace platform
+}  // namespace varn::platform

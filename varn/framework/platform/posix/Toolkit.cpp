@@ -12,6 +12,8 @@
 #include <varn/framework/Forms.h>
 #include <varn/framework/NoneToolkit.h>
 
+namespace varn {
+
 namespace {
 
 constexpr int BarWidth = 40;
@@ -154,3 +156,5 @@ class TConsoleToolkit final : public TNoneToolkit {
 std::unique_ptr<TToolkit> CreatePlatformToolkit(TApplication& Application) {
   return std::make_unique<TConsoleToolkit>(Application);
 }
+
+}  // namespace varn

@@ -1,6 +1,6 @@
 #include <varn/framework/platform/VersionInfo.h>
 
-namespace platform {
+namespace varn::platform {
 
 bool VersionInfoApiAvailable() {
   return false;
@@ -25,4 +25,4 @@ std::string VersionInfoLibraryPath() {
   return std::string();
 }
 
-}  // namespace platform
+}  // namespace varn::platform

@@ -1,7 +1,7 @@
 #include <varn/framework/platform/Platform.h>
 #include <varn/framework/platform/win32/Win32.h>
 
-namespace platform {
+namespace varn::platform {
 
 using win32::FromWin32;
 using win32::ToWin32;
@@ -96,4 +96,4 @@ bool SetFileLastWriteTime(FileHandle File, const FileTime& Universal) {
   return SetFileTime(ToHandle(File), nullptr, nullptr, &LastWrite) != 0;
 }
 
-}  // namespace platform
+}  // namespace varn::platform

@@ -3,7 +3,7 @@
 #include <varn/framework/platform/Platform.h>
 #include <varn/framework/platform/win32/Win32.h>
 
-namespace platform {
+namespace varn::platform {
 
 std::string InternalPath(const std::string& Native) {
   return Native;
@@ -81,4 +81,4 @@ void InitializeProcess() {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 }
 
-}  // namespace platform
+}  // namespace varn::platform

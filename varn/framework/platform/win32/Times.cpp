@@ -2,7 +2,7 @@
 #include <varn/framework/platform/Platform.h>
 #include <varn/framework/platform/win32/Win32.h>
 
-namespace platform {
+namespace varn::platform {
 
 using win32::FromWin32;
 using win32::ToWin32;
@@ -43,4 +43,4 @@ bool DosDateTimeToFileTime(uint16_t FatDate, uint16_t FatTime, FileTime& Time) {
   return true;
 }
 
-}  // namespace platform
+}  // namespace varn::platform

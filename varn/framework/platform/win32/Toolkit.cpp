@@ -16,6 +16,8 @@
 #include <varn/framework/Forms.h>
 #include <varn/framework/Toolkit.h>
 
+namespace varn {
+
 namespace {
 
 constexpr char ApplicationClassName[] = "VarnApplication";
@@ -451,3 +453,5 @@ LRESULT CALLBACK FormWindowProcedure(HWND Window, UINT Message, WPARAM W, LPARAM
 std::unique_ptr<TToolkit> CreatePlatformToolkit(TApplication& Application) {
   return std::make_unique<TWin32Toolkit>(Application);
 }
+
+}  // namespace varn

@@ -4,7 +4,7 @@
 
 #include <varn/framework/platform/win32/Win32.h>
 
-namespace platform {
+namespace varn::platform {
 namespace {
 
 using GetFileVersionInfoSizeAFunction = DWORD(WINAPI*)(LPCSTR, LPDWORD);
@@ -105,4 +105,4 @@ std::string VersionInfoLibraryPath() {
   }
 }
 
-}  // namespace platform
+}  // namespace varn::platform

@@ -7,7 +7,7 @@
 
 #include <varn/framework/platform/Platform.h>
 
-namespace platform::win32 {
+namespace varn::platform::win32 {
 
 // FILETIME and the backend's FileTime are the same count.
 inline FileTime FromWin32(const FILETIME& Time) {
@@ -21,4 +21,4 @@ inline FILETIME ToWin32(const FileTime& Time) {
   return Result;
 }
 
-}  // namespace platform::win32
+}  // namespace varn::platform::win32
