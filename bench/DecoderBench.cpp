@@ -12,9 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "archive/PredictionEncoder.h"
-#include "archive/cmp_TVarnStreamCompress.h"
+#include <varn/archive/PredictionEncoder.h>
+#include <varn/archive/cmp_TVarnStreamCompress.h>
 #include "bench/Corpora.h"
+
+using namespace varn;
 
 namespace {
 

@@ -14,11 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "archive/ArchiveWriter.h"
-#include "archive/PredictionEncoder.h"
-#include "archive/cmp_TVarnCompress.h"
+#include <varn/archive/ArchiveWriter.h>
+#include <varn/archive/PredictionEncoder.h>
+#include <varn/archive/cmp_TVarnCompress.h>
+#include <varn/framework/platform/Platform.h>
 #include "bench/Corpora.h"
-#include "framework/platform/Platform.h"
+
+using namespace varn;
 
 namespace {
 

@@ -3,9 +3,6 @@
 include(CMakePackageConfigHelpers)
 include(GNUInstallDirs)
 
-install(DIRECTORY framework support archive versioninfo
-        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/varn
-        FILES_MATCHING PATTERN "*.h")
 install(EXPORT varnTargets NAMESPACE varn:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/varn)
 configure_package_config_file(cmake/varnConfig.cmake.in
                               ${CMAKE_CURRENT_BINARY_DIR}/varnConfig.cmake

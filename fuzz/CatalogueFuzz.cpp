@@ -2,8 +2,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "archive/cmp_TFileHeaders.h"
+#include <varn/archive/cmp_TFileHeaders.h>
 #include "fuzz/FuzzCheck.h"
+
+using namespace varn;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   TMemoryStream Stream(std::vector<uint8_t>(Data, Data + Size));

@@ -7,8 +7,10 @@
 #include <stdexcept>
 #include <vector>
 
-#include "archive/cmp_TVarnStreamCompress.h"
+#include <varn/archive/cmp_TVarnStreamCompress.h>
 #include "fuzz/FuzzCheck.h"
+
+using namespace varn;
 
 namespace {
 

@@ -14,12 +14,14 @@
 #include <string>
 #include <vector>
 
-#include "archive/TargetPath.h"
-#include "archive/cmp_TVarnCompress.h"
-#include "framework/Application.h"
-#include "framework/platform/Platform.h"
+#include <varn/archive/TargetPath.h>
+#include <varn/archive/cmp_TVarnCompress.h>
+#include <varn/framework/Application.h>
+#include <varn/framework/platform/Platform.h>
 #include "fuzz/FuzzCheck.h"
 #include "tests/common/TreeSnapshot.h"
+
+using namespace varn;
 
 namespace fs = std::filesystem;
 using testing_support::SnapshotTree;

@@ -9,13 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "archive/ArchiveWriter.h"
-#include "archive/PredictionEncoder.h"
-#include "framework/Streams.h"
+#include <varn/archive/ArchiveWriter.h>
+#include <varn/archive/PredictionEncoder.h>
+#include <varn/framework/Streams.h>
+#include <varn/versioninfo/PeVersionResource.h>
 #include "tests/common/TestSupport.h"
 #include "tests/component/HandLaidArchive.h"
 #include "tests/versioninfo/SyntheticVersion.h"
-#include "versioninfo/PeVersionResource.h"
+
+using namespace varn;
 
 namespace fs = std::filesystem;
 using hand_laid::Entry;

@@ -2,9 +2,11 @@
 #include <cstdint>
 #include <vector>
 
+#include <varn/versioninfo/PeVersionResource.h>
+#include <varn/versioninfo/ResourceVersionBlock.h>
 #include "fuzz/FuzzCheck.h"
-#include "versioninfo/PeVersionResource.h"
-#include "versioninfo/ResourceVersionBlock.h"
+
+using namespace varn;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   TMemoryStream File(std::vector<uint8_t>(Data, Data + Size));

@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include <varn/versioninfo/ResourceVersionBlock.h>
+#include <varn/versioninfo/cmp_TVersion.h>
 #include "fuzz/FuzzCheck.h"
-#include "versioninfo/ResourceVersionBlock.h"
-#include "versioninfo/cmp_TVersion.h"
+
+using namespace varn;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   if (Size < 2) return 0;

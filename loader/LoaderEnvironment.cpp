@@ -1,7 +1,9 @@
 #include "loader/LoaderEnvironment.h"
 
-#include "framework/Application.h"
-#include "framework/platform/Platform.h"
+#include <varn/framework/Application.h>
+#include <varn/framework/platform/Platform.h>
+
+using namespace varn;
 
 namespace {
 

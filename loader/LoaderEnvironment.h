@@ -6,7 +6,9 @@
 #include <optional>
 #include <string>
 
+namespace varn {
 class TApplication;
+}
 
 class TLoaderEnvironment {
  public:
@@ -24,4 +26,5 @@ class TLoaderEnvironment {
 };
 
 // The real environment: the platform layer, and the quit request of Application.
-std::unique_ptr<TLoaderEnvironment> CreatePlatformLoaderEnvironment(TApplication& Application);
+std::unique_ptr<TLoaderEnvironment> CreatePlatformLoaderEnvironment(
+    varn::TApplication& Application);

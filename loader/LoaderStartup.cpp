@@ -1,10 +1,12 @@
 #include "loader/LoaderStartup.h"
 
-#include "framework/Application.h"
-#include "framework/Toolkit.h"
-#include "framework/platform/Platform.h"
+#include <varn/framework/Application.h>
+#include <varn/framework/Toolkit.h>
+#include <varn/framework/platform/Platform.h>
+#include <varn/versioninfo/cmp_TVersion.h>
 #include "loader/mainform_LoadProgram.h"
-#include "versioninfo/cmp_TVersion.h"
+
+using namespace varn;
 
 int RunLoaderProgram() {
   // Before anything else, so no DLL is loaded from the loader's own directory.

@@ -1,8 +1,10 @@
 #include "loader/mainform_LoadProgram.h"
 
-#include "framework/Application.h"
-#include "framework/Exceptions.h"
-#include "support/PathHelpers.h"
+#include <varn/framework/Application.h>
+#include <varn/framework/Exceptions.h>
+#include <varn/support/PathHelpers.h>
+
+using namespace varn;
 
 TForm1* Form1 = nullptr;
 

@@ -7,30 +7,30 @@
 #include <memory>
 #include <string>
 
-#include "archive/cmp_TVarnCompress.h"
-#include "framework/Forms.h"
+#include <varn/archive/cmp_TVarnCompress.h>
+#include <varn/framework/Forms.h>
 #include "loader/LoaderEnvironment.h"
 
-class TForm1 : public TForm {
+class TForm1 : public varn::TForm {
  public:
   // The window on the real process environment.
-  explicit TForm1(TApplication& AOwner);
-  TForm1(TApplication& AOwner, std::unique_ptr<TLoaderEnvironment> Environment);
+  explicit TForm1(varn::TApplication& AOwner);
+  TForm1(varn::TApplication& AOwner, std::unique_ptr<TLoaderEnvironment> Environment);
   ~TForm1() override;
 
-  TVarnCompress VarnCompress1{this};
-  TButton Button1{this};
-  TProgressBar ProgressBar1{this};
-  TLabel Label1{this};
+  varn::TVarnCompress VarnCompress1{this};
+  varn::TButton Button1{this};
+  varn::TProgressBar ProgressBar1{this};
+  varn::TLabel Label1{this};
 
   // The first call repaints the window and runs the loader sequence; later calls do nothing.
-  void FormActivate(TComponent& Sender);
+  void FormActivate(varn::TComponent& Sender);
   // Closes the window, and with it the application.
-  void Button1Click(TComponent& Sender);
+  void Button1Click(varn::TComponent& Sender);
   // The bar follows the run's TotalPercent.
-  void VarnCompress1Status(TVarnCompress& VarnCompress, const TlzhFileStats& FileStats);
+  void VarnCompress1Status(varn::TVarnCompress& VarnCompress, const varn::TlzhFileStats& FileStats);
 
-  static const TFormLayout<TForm1, 4> Layout;
+  static const varn::TFormLayout<TForm1, 4> Layout;
 
  private:
   void RunLoader();

@@ -6,20 +6,22 @@
 #include <string>
 #include <vector>
 
-#include "archive/cmp_TFileHeaders.h"
+#include <varn/archive/cmp_TFileHeaders.h>
 
 namespace fixtures {
 
 using Bytes = std::vector<uint8_t>;
 
 inline void Put32(Bytes& B, size_t At, int32_t V) {
-  for (int I = 0; I < 4; ++I) B[At + I] = static_cast<uint8_t>(static_cast<uint32_t>(V) >> (8 * I));
+  for (int I = 0; I < 4; ++I)
+    B[At + I] = static_cast<uint8_t>(static_cast<uint32_t>(V) >> (8 * I));
 }
 
 inline void PutDouble(Bytes& B, size_t At, double V) {
   uint64_t Bits;
   std::memcpy(&Bits, &V, 8);
-  for (int I = 0; I < 8; ++I) B[At + I] = static_cast<uint8_t>(Bits >> (8 * I));
+  for (int I = 0; I < 8; ++I)
+    B[At + I] = static_cast<uint8_t>(Bits >> (8 * I));
 }
 
 inline void PutSlot(Bytes& B, size_t At, const std::string& Text) {
@@ -63,10 +65,12 @@ inline Bytes Prologue(int32_t Count, uint8_t Tag) {
   return B;
 }
 
-inline void Append(Bytes& To, const Bytes& More) { To.insert(To.end(), More.begin(), More.end()); }
+inline void Append(Bytes& To, const Bytes& More) {
+  To.insert(To.end(), More.begin(), More.end());
+}
 
 // A file's compressed data gathered from the volumes as the format lays it out.
-inline Bytes CollectData(const std::vector<Bytes>& Volumes, const TFileHeaderRecord& R) {
+inline Bytes CollectData(const std::vector<Bytes>& Volumes, const varn::TFileHeaderRecord& R) {
   Bytes Data;
   const int First = R.FirstDisk() == 0 ? 1 : R.FirstDisk();
   size_t Start = static_cast<size_t>(R.DataStart());
@@ -74,8 +78,9 @@ inline Bytes CollectData(const std::vector<Bytes>& Volumes, const TFileHeaderRec
     const Bytes& V = Volumes.at(static_cast<size_t>(Disk - 1));
     const bool Last = Disk == (R.FirstDisk() == 0 ? 1 : R.LastDisk());
     const size_t End = Last ? static_cast<size_t>(R.DataEnd() + 1) : V.size();
-    if (End > Start) Data.insert(Data.end(), V.begin() + static_cast<ptrdiff_t>(Start),
-                                 V.begin() + static_cast<ptrdiff_t>(End));
+    if (End > Start)
+      Data.insert(Data.end(), V.begin() + static_cast<ptrdiff_t>(Start),
+                  V.begin() + static_cast<ptrdiff_t>(End));
     if (Last) return Data;
     Start = 0;
   }

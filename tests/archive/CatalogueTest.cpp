@@ -2,8 +2,10 @@
 
 #include <chrono>
 
-#include "archive/cmp_TFileHeaders.h"
+#include <varn/archive/cmp_TFileHeaders.h>
 #include "tests/archive/ArchiveFixtures.h"
+
+using namespace varn;
 
 namespace {
 

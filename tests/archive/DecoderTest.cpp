@@ -1,4 +1,4 @@
-#include "archive/cmp_TVarnStreamCompress.h"
+#include <varn/archive/cmp_TVarnStreamCompress.h>
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,10 @@
 #include <stdexcept>
 #include <vector>
 
-#include "archive/PredictionEncoder.h"
+#include <varn/archive/PredictionEncoder.h>
 #include "tests/common/TestSupport.h"
+
+using namespace varn;
 
 namespace {
 
@@ -87,7 +89,8 @@ Bytes LiteralStream(const Bytes& Data) {
   Bytes Stream;
   for (size_t I = 0; I < Data.size(); I += 8) {
     Stream.push_back(0);
-    for (size_t J = I; J < std::min(I + 8, Data.size()); ++J) Stream.push_back(Data[J]);
+    for (size_t J = I; J < std::min(I + 8, Data.size()); ++J)
+      Stream.push_back(Data[J]);
   }
   return Stream;
 }
@@ -124,7 +127,9 @@ TEST(Decoder, WithoutWriteHandlerStillConsumesTheWholeInput) {
   EXPECT_EQ(Reads, 4);  // three blocks and the empty read
 }
 
-TEST(Decoder, SingleZeroByteGivesNothing) { EXPECT_TRUE(Decode({0x00}).Output.empty()); }
+TEST(Decoder, SingleZeroByteGivesNothing) {
+  EXPECT_TRUE(Decode({0x00}).Output.empty());
+}
 
 TEST(Decoder, SingleFFGivesEightZerosFromTheZeroedTable) {
   const DecodeRun R = Decode({0xFF});
@@ -263,7 +268,8 @@ TEST(Encoder, RoundTripsEverySizeAndCodesPredictedBytes) {
     SCOPED_TRACE(testing::Message() << "size " << Size);
     Bytes Data = testing_support::RandomBytes(Size, static_cast<uint32_t>(Size + 1));
     // Half of it repetitive, so both kinds of bits occur.
-    for (size_t I = Size / 2; I < Size; ++I) Data[I] = static_cast<uint8_t>("abcabd"[I % 6]);
+    for (size_t I = Size / 2; I < Size; ++I)
+      Data[I] = static_cast<uint8_t>("abcabd"[I % 6]);
     const Bytes Coded = varn::PredictionEncoder::EncodeAll(Data.data(), Data.size());
     EXPECT_LE(Coded.size(), varn::PredictionEncoder::MaxEncodedSize(Size));
     EXPECT_EQ(Decode(Coded).Output, Data);

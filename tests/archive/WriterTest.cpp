@@ -1,4 +1,4 @@
-#include "archive/ArchiveWriter.h"
+#include <varn/archive/ArchiveWriter.h>
 
 #include <gtest/gtest.h>
 
@@ -6,12 +6,14 @@
 #include <cmath>
 #include <map>
 
-#include "archive/PredictionEncoder.h"
-#include "archive/cmp_TVarnStreamCompress.h"
-#include "framework/DateTime.h"
-#include "support/PathHelpers.h"
+#include <varn/archive/PredictionEncoder.h>
+#include <varn/archive/cmp_TVarnStreamCompress.h>
+#include <varn/framework/DateTime.h>
+#include <varn/support/PathHelpers.h>
 #include "tests/archive/ArchiveFixtures.h"
 #include "tests/common/TestSupport.h"
+
+using namespace varn;
 
 namespace {
 
@@ -33,7 +35,9 @@ ArchiveMember InMemory(const std::string& Name, Bytes Data, TDateTime Date = 450
   M.Name = Name;
   M.Version = Version;
   M.FileDate = Date;
-  M.OpenData = [Data]() -> std::unique_ptr<TStream> { return std::make_unique<TMemoryStream>(Data); };
+  M.OpenData = [Data]() -> std::unique_ptr<TStream> {
+    return std::make_unique<TMemoryStream>(Data);
+  };
   return M;
 }
 
@@ -68,7 +72,8 @@ MemoryArchive WriteToMemory(std::vector<ArchiveMember> Members, int64_t VolumeSi
     A.Created.push_back(Number);
     return std::make_unique<VolumeCapture>(Written[Number]);
   });
-  for (auto& [Number, Data] : Written) A.Volumes.push_back(Data);
+  for (auto& [Number, Data] : Written)
+    A.Volumes.push_back(Data);
   return A;
 }
 
@@ -114,7 +119,8 @@ void ExpectReadsBack(const std::vector<Bytes>& Volumes, const std::vector<std::s
 
 Bytes Sequence(int From, int To) {
   Bytes B;
-  for (int V = From; V <= To; ++V) B.push_back(static_cast<uint8_t>(V));
+  for (int V = From; V <= To; ++V)
+    B.push_back(static_cast<uint8_t>(V));
   return B;
 }
 
@@ -165,11 +171,10 @@ TEST(ArchiveLayout, TwoFileArchiveOfPart21) {
                   {Bytes{'a', 'b', 'a', 'b', 'a', 'b', 'a', 'b'}, Bytes{'a', 'b', 'c'}});
 
   // The writer lays out the very same bytes.
-  const MemoryArchive Written =
-      WriteToMemory({InMemory("setup.exe", {'a', 'b', 'a', 'b', 'a', 'b', 'a', 'b'}, 45000.5,
-                              "1.0.0.1"),
-                     InMemory("readme.txt", {'a', 'b', 'c'}, 45001.25)},
-                    0);
+  const MemoryArchive Written = WriteToMemory(
+      {InMemory("setup.exe", {'a', 'b', 'a', 'b', 'a', 'b', 'a', 'b'}, 45000.5, "1.0.0.1"),
+       InMemory("readme.txt", {'a', 'b', 'c'}, 45001.25)},
+      0);
   ASSERT_EQ(Written.Volumes.size(), 1u);
   EXPECT_EQ(Written.Volumes[0], Volume);
 }
@@ -191,7 +196,8 @@ TEST(ArchiveLayout, ThreeVolumesWithDataCrossingVolumeEnds) {
   Bytes Data2 = {0xF0, 0x61, 0x62, 0x61, 0x62};
   Append(Data2, Bytes(395, 0xFF));
   Bytes Original2;
-  for (int I = 0; I < 1584; ++I) Append(Original2, {'a', 'b'});
+  for (int I = 0; I < 1584; ++I)
+    Append(Original2, {'a', 'b'});
   ASSERT_EQ(Data1.size(), 100u);
   ASSERT_EQ(Data2.size(), 400u);
 
@@ -226,9 +232,10 @@ TEST(ArchiveLayout, ThreeVolumesWithDataCrossingVolumeEnds) {
                                       Bytes(All.begin() + 800, All.end())};
   ExpectReadsBack(Volumes, {"setup.exe", "data\\ab.txt"}, {Original1, Original2});
 
-  const MemoryArchive Written = WriteToMemory(
-      {InMemory("setup.exe", Original1, 45000.5), InMemory("data\\ab.txt", Original2, 45000.75, "2.1")},
-      400);
+  const MemoryArchive Written =
+      WriteToMemory({InMemory("setup.exe", Original1, 45000.5),
+                     InMemory("data\\ab.txt", Original2, 45000.75, "2.1")},
+                    400);
   EXPECT_EQ(Written.Volumes, Volumes);
   EXPECT_EQ(Written.Created, (std::vector<int32_t>{1, 2, 3}));
   EXPECT_EQ(Written.Plan.VolumeCount, 3);
@@ -245,10 +252,13 @@ Bytes Structured(size_t Size, uint32_t Seed) {
 
 TEST(ArchiveWriter, RoundTripsEverySizeUpToAFewBlocks) {
   std::vector<size_t> Sizes;
-  for (size_t S = 0; S <= 1100; ++S) Sizes.push_back(S);
+  for (size_t S = 0; S <= 1100; ++S)
+    Sizes.push_back(S);
   for (size_t Block = 8192; Block <= 4 * 8192; Block += 8192)
-    for (size_t S = Block - 9; S <= Block + 9; ++S) Sizes.push_back(S);
-  for (size_t S = 1101; S < 4 * 8192; S += 379) Sizes.push_back(S);
+    for (size_t S = Block - 9; S <= Block + 9; ++S)
+      Sizes.push_back(S);
+  for (size_t S = 1101; S < 4 * 8192; S += 379)
+    Sizes.push_back(S);
   for (const size_t Size : Sizes) {
     SCOPED_TRACE(testing::Message() << "size " << Size << ", seed " << Size + 17);
     const Bytes Random = testing_support::RandomBytes(Size, static_cast<uint32_t>(Size + 17));
@@ -261,10 +271,12 @@ TEST(ArchiveWriter, RoundTripsEverySizeUpToAFewBlocks) {
 
 TEST(ArchiveWriter, SplitsAtEveryPositionOfASmallArchive) {
   const std::vector<Bytes> Originals = {testing_support::RandomBytes(37, 1), Bytes(),
-                                        Structured(300, 2), Bytes(), testing_support::RandomBytes(5, 3)};
+                                        Structured(300, 2), Bytes(),
+                                        testing_support::RandomBytes(5, 3)};
   const std::vector<std::string> Names = {"a", "empty1", "c", "empty2", "e"};
   std::vector<ArchiveMember> Members;
-  for (size_t I = 0; I < Names.size(); ++I) Members.push_back(InMemory(Names[I], Originals[I]));
+  for (size_t I = 0; I < Names.size(); ++I)
+    Members.push_back(InMemory(Names[I], Originals[I]));
   const MemoryArchive Whole = WriteToMemory(Members, 0);
   const int64_t Total = static_cast<int64_t>(Whole.Volumes[0].size());
   const int64_t Catalogue = 5 + 164 * 5;
@@ -282,8 +294,8 @@ TEST(ArchiveWriter, SplitsAtEveryPositionOfASmallArchive) {
     }
     EXPECT_EQ(static_cast<int64_t>(Joined.size()), Total);
     // The data region is the same run of bytes however it is cut.
-    EXPECT_TRUE(std::equal(Joined.begin() + Catalogue, Joined.end(),
-                           Whole.Volumes[0].begin() + Catalogue));
+    EXPECT_TRUE(
+        std::equal(Joined.begin() + Catalogue, Joined.end(), Whole.Volumes[0].begin() + Catalogue));
     ExpectReadsBack(A.Volumes, Names, Originals);
     if (HasFailure()) return;
   }
@@ -395,8 +407,8 @@ TEST(ArchiveWriter, ClampsDatesThatTheLoaderCannotRestore) {
   W.Members = {InMemory("old", {'x'}, EncodeDate(1970, 1, 1)), InMemory("new", {'y'}, 45000.5)};
   std::vector<std::string> Warnings;
   W.OnWarning = [&](const std::string& Message) { Warnings.push_back(Message); };
-  const ArchivePlan Plan =
-      W.Write([](int32_t) -> std::unique_ptr<TStream> { return std::make_unique<TMemoryStream>(); });
+  const ArchivePlan Plan = W.Write(
+      [](int32_t) -> std::unique_ptr<TStream> { return std::make_unique<TMemoryStream>(); });
   EXPECT_EQ(Plan.Headers[0].FileDate(), Earliest);
   EXPECT_EQ(Plan.Headers[1].FileDate(), 45000.5);
   EXPECT_EQ(Warnings, std::vector<std::string>{
@@ -438,9 +450,10 @@ TEST(ArchiveFiles, PacksFilesWithTheirTimesIntoNamedVolumes) {
   ArchiveWriter W;
   W.VolumeSize = 3000;
   W.Members.push_back(varn::MemberFromFile(Dir / "setup.exe", "setup.exe"));
-  W.Members.push_back(varn::MemberFromFile(Dir / "empty.txt", "empty.txt", [](const std::string& Path) {
-    return FileNamePart(Path) == "empty.txt" ? std::string("1.2.3.4") : std::string();
-  }));
+  W.Members.push_back(
+      varn::MemberFromFile(Dir / "empty.txt", "empty.txt", [](const std::string& Path) {
+        return FileNamePart(Path) == "empty.txt" ? std::string("1.2.3.4") : std::string();
+      }));
   EXPECT_EQ(W.Members[0].Origin, testing_support::Native(Dir / "setup.exe").string());
   EXPECT_EQ(W.Members[0].FileDate, EncodeDate(2021, 6, 15) + EncodeTime(12, 34, 56, 0));
   const ArchivePlan Plan = varn::WriteArchiveFiles(W, Dir / "out.1");
@@ -463,9 +476,9 @@ TEST(ArchiveFiles, RefusesMissingFilesAndDirectories) {
   const std::string Missing = testing_support::Native(Dir / "missing").string();
   EXPECT_EQ(RefusalOf([&] { varn::MemberFromFile(Dir / "missing", "missing"); }),
             "Cannot open file " + Missing);
-  EXPECT_EQ(RefusalOf([&] { varn::MemberFromFile(Dir.Path(), "dir"); }),
-            "Cannot archive " + testing_support::Native(Dir.Path()).string() +
-                ": it is a directory");
+  EXPECT_EQ(
+      RefusalOf([&] { varn::MemberFromFile(Dir.Path(), "dir"); }),
+      "Cannot archive " + testing_support::Native(Dir.Path()).string() + ": it is a directory");
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "archive/cmp_TVarnCompress.h"
+#include <varn/archive/cmp_TVarnCompress.h>
 #include "tests/common/TestSupport.h"
 #include "tests/component/HandLaidArchive.h"
+
+using namespace varn;
 
 namespace {
 

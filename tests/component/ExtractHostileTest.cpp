@@ -4,9 +4,11 @@
 
 #include <filesystem>
 
-#include "framework/platform/Platform.h"
+#include <varn/framework/platform/Platform.h>
 #include "tests/common/ProcessLimits.h"
 #include "tests/component/ExtractionFixture.h"
+
+using namespace varn;
 
 namespace {
 

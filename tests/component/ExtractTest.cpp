@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "framework/DateTime.h"
-#include "framework/Streams.h"
+#include <varn/framework/DateTime.h>
+#include <varn/framework/Streams.h>
 #include "tests/component/ExtractionFixture.h"
+
+using namespace varn;
 
 namespace {
 

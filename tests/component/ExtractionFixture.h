@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/cmp_TVarnCompress.h"
-#include "framework/Application.h"
+#include <varn/archive/cmp_TVarnCompress.h>
+#include <varn/framework/Application.h>
 #include "tests/common/TestSupport.h"
 #include "tests/component/HandLaidArchive.h"
 
@@ -15,35 +15,37 @@ class Extraction : public ::testing::Test {
  protected:
   struct Report {
     std::string Event;
-    TlzhFileStats Stats;
+    varn::TlzhFileStats Stats;
   };
 
   testing_support::TempDir Dir;
-  TVarnCompress C;
+  varn::TVarnCompress C;
   std::vector<Report> Reports;
 
   void SetUp() override {
-    Application().MessagePump = nullptr;
+    varn::Application().MessagePump = nullptr;
     C.ExtractDirectory = Dir / "out";
     C.OnBeforeExtracting = Recorder("before");
-    C.OnStatus = [this](TVarnCompress&, const TlzhFileStats& S) {
+    C.OnStatus = [this](varn::TVarnCompress&, const varn::TlzhFileStats& S) {
       Reports.push_back({S.FileDone ? "done" : "status", S});
     };
     C.OnAfterExtracting = Recorder("after");
     C.OnReplace = Recorder("replace");
-    C.OnAborted = [this](TComponent&) { Reports.push_back({"aborted", {}}); };
+    C.OnAborted = [this](varn::TComponent&) { Reports.push_back({"aborted", {}}); };
   }
-  void TearDown() override { Application().MessagePump = nullptr; }
+  void TearDown() override { varn::Application().MessagePump = nullptr; }
 
-  TlzhFileStatsEvent Recorder(const std::string& Event) {
-    return [this, Event](TVarnCompress&, const TlzhFileStats& S) { Reports.push_back({Event, S}); };
+  varn::TlzhFileStatsEvent Recorder(const std::string& Event) {
+    return [this, Event](varn::TVarnCompress&, const varn::TlzhFileStats& S) {
+      Reports.push_back({Event, S});
+    };
   }
 
   // Writes the archive as Dir\setup.N (removing volumes of an earlier one) and loads its
   // catalogue. After an extraction CompressedFile names the last volume read, and setting the
   // same archive again would keep that name: another name comes in between.
-  std::vector<TFileHeaderRecord> Archive(const std::vector<hand_laid::Entry>& Entries,
-                                         int64_t VolumeSize = 0) {
+  std::vector<varn::TFileHeaderRecord> Archive(const std::vector<hand_laid::Entry>& Entries,
+                                               int64_t VolumeSize = 0) {
     for (int N = 1; testing_support::Exists(Dir / ("setup." + std::to_string(N))); ++N)
       std::filesystem::remove(testing_support::Native(Dir / ("setup." + std::to_string(N))));
     auto Headers = hand_laid::Write(Dir / "setup", Entries, VolumeSize);
@@ -68,8 +70,8 @@ class Extraction : public ::testing::Test {
       Result.push_back(R.Event + ":" + R.Stats.FileName);
     return Result;
   }
-  std::vector<TlzhFileStats> Reported(const std::string& Event) const {
-    std::vector<TlzhFileStats> Result;
+  std::vector<varn::TlzhFileStats> Reported(const std::string& Event) const {
+    std::vector<varn::TlzhFileStats> Result;
     for (const auto& R : Reports)
       if (R.Event == Event) Result.push_back(R.Stats);
     return Result;

@@ -4,6 +4,8 @@
 
 #include "tests/common/TestSupport.h"
 
+using namespace varn;
+
 namespace hand_laid {
 
 std::vector<uint8_t> LiteralStream(const std::vector<uint8_t>& Content) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/cmp_TFileHeaders.h"
+#include <varn/archive/cmp_TFileHeaders.h>
 
 namespace hand_laid {
 
@@ -32,15 +32,16 @@ Entry ZeroEntry(const std::string& Name, int32_t Count);
 // entry in order, as one byte sequence cut into volumes of VolumeSize bytes (0: one volume),
 // and fills FirstDisk, DataStart, LastDisk, DataEnd and the sizes accordingly. Writes
 // Base.1, Base.2, ... and returns the headers as written.
-std::vector<TFileHeaderRecord> Write(const std::string& Base, const std::vector<Entry>& Entries,
-                                     int64_t VolumeSize = 0);
+std::vector<varn::TFileHeaderRecord> Write(const std::string& Base,
+                                           const std::vector<Entry>& Entries,
+                                           int64_t VolumeSize = 0);
 
 // The volume files' bytes without writing them (Volumes[0] is volume 1).
 std::vector<std::vector<uint8_t>> Layout(const std::vector<Entry>& Entries, int64_t VolumeSize,
-                                         std::vector<TFileHeaderRecord>* Headers = nullptr);
+                                         std::vector<varn::TFileHeaderRecord>* Headers = nullptr);
 
 // Rewrites header Index of a written volume 1 in place.
 void PatchHeader(const std::string& Volume1, int Index,
-                 const std::function<void(TFileHeaderRecord&)>& Change);
+                 const std::function<void(varn::TFileHeaderRecord&)>& Change);
 
 }  // namespace hand_laid

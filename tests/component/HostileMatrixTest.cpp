@@ -10,10 +10,12 @@
 #include <functional>
 #include <limits>
 
-#include "framework/platform/Platform.h"
+#include <varn/framework/platform/Platform.h>
 #include "tests/common/ProcessLimits.h"
 #include "tests/common/TreeSnapshot.h"
 #include "tests/component/ExtractionFixture.h"
+
+using namespace varn;
 
 namespace {
 

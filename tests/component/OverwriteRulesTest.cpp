@@ -4,10 +4,12 @@
 
 #include <filesystem>
 
-#include "framework/DateTime.h"
-#include "framework/platform/Platform.h"
-#include "support/PathHelpers.h"
+#include <varn/framework/DateTime.h>
+#include <varn/framework/platform/Platform.h>
+#include <varn/support/PathHelpers.h>
 #include "tests/component/ExtractionFixture.h"
+
+using namespace varn;
 
 namespace {
 

@@ -7,11 +7,13 @@
 #include <stdexcept>
 #include <string>
 
-#include "framework/Application.h"
-#include "framework/Exceptions.h"
-#include "framework/Forms.h"
-#include "framework/NoneToolkit.h"
+#include <varn/framework/Application.h>
+#include <varn/framework/Exceptions.h>
+#include <varn/framework/Forms.h>
+#include <varn/framework/NoneToolkit.h>
 #include "tests/forms/LoaderLikeForm.h"
+
+using namespace varn;
 
 using forms_test::TLoaderLikeForm;
 using ::testing::ElementsAre;

@@ -3,19 +3,19 @@
 // guard, and a shutdown button. What its first activation does is up to the test.
 #include <functional>
 
-#include "framework/Application.h"
-#include "framework/Forms.h"
+#include <varn/framework/Application.h>
+#include <varn/framework/Forms.h>
 
 namespace forms_test {
 
-class TLoaderLikeForm : public TForm {
+class TLoaderLikeForm : public varn::TForm {
  public:
-  explicit TLoaderLikeForm(TApplication& AOwner) : TForm(AOwner) { ReadLayout(Layout); }
+  explicit TLoaderLikeForm(varn::TApplication& AOwner) : varn::TForm(AOwner) { ReadLayout(Layout); }
 
-  TButton Button1{this};
-  TProgressBar ProgressBar1{this};
-  TLabel Label1{this};
-  TComponent Worker{this};  // stands for the window's non-visual component
+  varn::TButton Button1{this};
+  varn::TProgressBar ProgressBar1{this};
+  varn::TLabel Label1{this};
+  varn::TComponent Worker{this};  // stands for the window's non-visual component
 
   // Runs on the first activation only, as the loader's sequence does.
   std::function<void(TLoaderLikeForm&)> Work;
@@ -24,7 +24,7 @@ class TLoaderLikeForm : public TForm {
   int ActivationsSeenInWork = -1;
   bool Activated = false;
 
-  void FormActivate(TComponent&) {
+  void FormActivate(varn::TComponent&) {
     ++Activations;
     if (Activated) return;
     Activated = true;
@@ -32,25 +32,28 @@ class TLoaderLikeForm : public TForm {
     ++Runs;
     if (Work) Work(*this);
   }
-  void Button1Click(TComponent&) { Close(); }
+  void Button1Click(varn::TComponent&) { Close(); }
 
-  static const TFormLayout<TLoaderLikeForm, 4> Layout;
+  static const varn::TFormLayout<TLoaderLikeForm, 4> Layout;
 };
 
-inline constexpr TFormLayout<TLoaderLikeForm, 4> TLoaderLikeForm::Layout = {
+inline constexpr varn::TFormLayout<TLoaderLikeForm, 4> TLoaderLikeForm::Layout = {
     .Name = "Form1",
     .Caption = "Setup",
     .Left = 202,
     .Top = 109,
     .ClientWidth = 337,
     .ClientHeight = 65,
-    .Position = poScreenCenter,
-    .BorderStyle = bsSingle,
+    .Position = varn::poScreenCenter,
+    .BorderStyle = varn::bsSingle,
     .BorderIcons = {},
-    .FormStyle = fsStayOnTop,
+    .FormStyle = varn::fsStayOnTop,
     .Visible = true,
-    .Font =
-        {.Name = "Arial", .Height = -11, .Pitch = fpVariable, .Style = {}, .Color = clWindowText},
+    .Font = {.Name = "Arial",
+             .Height = -11,
+             .Pitch = varn::fpVariable,
+             .Style = {},
+             .Color = varn::clWindowText},
     .PixelsPerInch = 96,
     .TextHeight = 14,
     .OnActivate = &TLoaderLikeForm::FormActivate,

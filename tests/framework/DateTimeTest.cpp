@@ -1,11 +1,13 @@
-#include "framework/DateTime.h"
+#include <varn/framework/DateTime.h>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
-#include "framework/Exceptions.h"
+#include <varn/framework/Exceptions.h>
+
+using namespace varn;
 
 namespace {
 
@@ -97,8 +99,7 @@ TEST(DateTime, TakesLocalFileTimesToFullPrecision) {
   EXPECT_EQ(FileTimeToDateTime({Ticks1980}), EncodeDate(1980, 1, 1));
   // Milliseconds exactly as EncodeTime makes them; below a millisecond, what a double holds.
   const uint64_t Afternoon = Ticks1980 + (13 * 3600 + 45 * 60 + 31) * TicksPerSecond + 1230000;
-  EXPECT_EQ(FileTimeToDateTime({Afternoon}),
-            EncodeDate(1980, 1, 1) + EncodeTime(13, 45, 31, 123));
+  EXPECT_EQ(FileTimeToDateTime({Afternoon}), EncodeDate(1980, 1, 1) + EncodeTime(13, 45, 31, 123));
   EXPECT_GT(FileTimeToDateTime({Afternoon + 100}), FileTimeToDateTime({Afternoon}));
   // Before the epoch the time of day is subtracted: 29 December 1899, 06:00 is -1.25.
   EXPECT_EQ(FileTimeToDateTime({Epoch - 18 * 3600 * TicksPerSecond}), -1.25);

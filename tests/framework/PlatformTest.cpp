@@ -1,8 +1,10 @@
-#include "framework/platform/Platform.h"
+#include <varn/framework/platform/Platform.h>
 
 #include <gtest/gtest.h>
 
 #include "tests/common/TestSupport.h"
+
+using namespace varn;
 
 namespace {
 

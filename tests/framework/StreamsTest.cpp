@@ -1,10 +1,12 @@
-#include "framework/Streams.h"
+#include <varn/framework/Streams.h>
 
 #include <gtest/gtest.h>
 
-#include "framework/DateTime.h"
-#include "framework/Exceptions.h"
+#include <varn/framework/DateTime.h>
+#include <varn/framework/Exceptions.h>
 #include "tests/common/TestSupport.h"
+
+using namespace varn;
 
 namespace {
 

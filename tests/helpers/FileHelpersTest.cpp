@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "framework/platform/Platform.h"
-#include "support/PathHelpers.h"
+#include <varn/framework/platform/Platform.h>
+#include <varn/support/PathHelpers.h>
 #include "tests/common/TestSupport.h"
+
+using namespace varn;
 
 namespace {
 

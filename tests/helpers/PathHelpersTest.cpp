@@ -1,8 +1,10 @@
-#include "support/PathHelpers.h"
+#include <varn/support/PathHelpers.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
+
+using namespace varn;
 
 namespace {
 

@@ -8,14 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "archive/EVCExceptions.h"
-#include "framework/Application.h"
-#include "framework/NoneToolkit.h"
+#include <varn/archive/EVCExceptions.h>
+#include <varn/framework/Application.h>
+#include <varn/framework/NoneToolkit.h>
+#include <varn/support/PathHelpers.h>
 #include "loader/mainform_LoadProgram.h"
-#include "support/PathHelpers.h"
 #include "tests/common/DriveRoot.h"
 #include "tests/common/TestSupport.h"
 #include "tests/component/HandLaidArchive.h"
+
+using namespace varn;
 
 namespace {
 

@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "versioninfo/PeImage.h"
-#include "versioninfo/ResourceVersionBlock.h"
+#include <varn/versioninfo/PeImage.h>
+#include <varn/versioninfo/ResourceVersionBlock.h>
 
 namespace {
 
-using versioninfo::PeImage;
+using varn::versioninfo::PeImage;
 
 // The system DLLs of every Windows the loader runs on. Anything else would have to travel
 // with the loader, or be found (or planted) beside it.
@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
         "manifest asks for the common controls, " + Architecture);
 
   const auto Block = Image->ReadResource(PeImage::ResourceVersion, 0xFFFF);
-  const versioninfo::ResourceVersionBlock Resource(Block.value_or(std::vector<uint8_t>{}));
+  const varn::versioninfo::ResourceVersionBlock Resource(Block.value_or(std::vector<uint8_t>{}));
   const auto Fixed = Resource.FixedFileInfo();
   Check(Fixed && Fixed->Signature == 0xFEEF04BD, "version resource with fixed file information");
   const auto FileVersion = Resource.QueryString("\\StringFileInfo\\040904E4\\FileVersion");

@@ -11,10 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "archive/PredictionEncoder.h"
-#include "framework/DateTime.h"
-#include "framework/Streams.h"
+#include <varn/archive/PredictionEncoder.h>
+#include <varn/framework/DateTime.h>
+#include <varn/framework/Streams.h>
 #include "tests/common/TestSupport.h"
+
+using namespace varn;
 
 namespace {
 

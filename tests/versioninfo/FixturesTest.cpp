@@ -5,18 +5,20 @@
 #include <algorithm>
 #include <random>
 
-#include "framework/Application.h"
-#include "framework/Exceptions.h"
-#include "framework/platform/Platform.h"
-#include "framework/platform/VersionInfo.h"
-#include "support/PathHelpers.h"
+#include <varn/framework/Application.h>
+#include <varn/framework/Exceptions.h>
+#include <varn/framework/platform/Platform.h>
+#include <varn/framework/platform/VersionInfo.h>
+#include <varn/support/PathHelpers.h>
+#include <varn/versioninfo/LoadVersionBlock.h>
+#include <varn/versioninfo/PeImage.h>
+#include <varn/versioninfo/PeVersionResource.h>
+#include <varn/versioninfo/ResourceVersionBlock.h>
 #include "tests/common/TestSupport.h"
 #include "tests/versioninfo/SyntheticVersion.h"
 #include "tests/versioninfo/VersionStrings.h"
-#include "versioninfo/LoadVersionBlock.h"
-#include "versioninfo/PeImage.h"
-#include "versioninfo/PeVersionResource.h"
-#include "versioninfo/ResourceVersionBlock.h"
+
+using namespace varn;
 
 namespace {
 

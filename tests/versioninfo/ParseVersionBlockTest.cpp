@@ -2,8 +2,10 @@
 
 #include <map>
 
-#include "framework/Exceptions.h"
-#include "versioninfo/cmp_TVersion.h"
+#include <varn/framework/Exceptions.h>
+#include <varn/versioninfo/cmp_TVersion.h>
+
+using namespace varn;
 
 namespace {
 

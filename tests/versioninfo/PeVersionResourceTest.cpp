@@ -1,10 +1,12 @@
-#include "versioninfo/PeVersionResource.h"
+#include <varn/versioninfo/PeVersionResource.h>
 
 #include <gtest/gtest.h>
 
-#include "support/ByteReader.h"
+#include <varn/support/ByteReader.h>
+#include <varn/versioninfo/ResourceVersionBlock.h>
 #include "tests/versioninfo/SyntheticVersion.h"
-#include "versioninfo/ResourceVersionBlock.h"
+
+using namespace varn;
 
 namespace {
 

@@ -1,12 +1,14 @@
-#include "versioninfo/ResourceVersionBlock.h"
+#include <varn/versioninfo/ResourceVersionBlock.h>
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "support/ByteReader.h"
+#include <varn/support/ByteReader.h>
 #include "tests/versioninfo/SyntheticVersion.h"
 #include "tests/versioninfo/VersionStrings.h"
+
+using namespace varn;
 
 namespace {
 

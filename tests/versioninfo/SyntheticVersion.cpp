@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
-#include "support/ByteReader.h"
+#include <varn/support/ByteReader.h>
+
+using namespace varn;
 
 namespace synthetic {
 namespace {

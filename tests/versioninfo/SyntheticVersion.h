@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "versioninfo/VersionBlock.h"
+#include <varn/versioninfo/VersionBlock.h>
 
 namespace synthetic {
 
@@ -20,7 +20,7 @@ struct Node {
 };
 
 Node Text(const std::u16string& Key, const std::u16string& Value);
-Node Fixed(const versioninfo::FixedFileInfoRecord& Record);
+Node Fixed(const varn::versioninfo::FixedFileInfoRecord& Record);
 std::vector<uint8_t> Serialize(const Node& Root);
 
 struct StringTable {
@@ -29,11 +29,11 @@ struct StringTable {
 };
 
 // VS_VERSION_INFO with the record and the string tables under StringFileInfo.
-Node VersionInfoNode(const versioninfo::FixedFileInfoRecord& Record,
+Node VersionInfoNode(const varn::versioninfo::FixedFileInfoRecord& Record,
                      const std::vector<StringTable>& Tables);
 
-versioninfo::FixedFileInfoRecord Record(uint32_t FileMS, uint32_t FileLS, uint32_t OS,
-                                        uint32_t Type, uint32_t SubType);
+varn::versioninfo::FixedFileInfoRecord Record(uint32_t FileMS, uint32_t FileLS, uint32_t OS,
+                                              uint32_t Type, uint32_t SubType);
 
 // A PE file with one section holding the resource directory RT_VERSION / 1 / 0x0409 and Block;
 // Crowded adds decoy types, names and languages around the path to the block.

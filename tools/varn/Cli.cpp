@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "framework/platform/Platform.h"
+#include <varn/framework/platform/Platform.h>
 
 namespace varn::cli {
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "archive/TargetPath.h"
-#include "archive/cmp_TVarnCompress.h"
-#include "framework/platform/Platform.h"
-#include "support/PathHelpers.h"
+#include <varn/archive/TargetPath.h>
+#include <varn/archive/cmp_TVarnCompress.h>
+#include <varn/framework/platform/Platform.h>
+#include <varn/support/PathHelpers.h>
 #include "tools/varn/Commands.h"
 
 namespace varn::cli {

@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "archive/cmp_TFileHeaders.h"
-#include "framework/DateTime.h"
-#include "framework/Streams.h"
-#include "framework/platform/Platform.h"
-#include "support/PathHelpers.h"
+#include <varn/archive/cmp_TFileHeaders.h>
+#include <varn/framework/DateTime.h>
+#include <varn/framework/Streams.h>
+#include <varn/framework/platform/Platform.h>
+#include <varn/support/PathHelpers.h>
 #include "tools/varn/Commands.h"
 
 namespace varn::cli {

@@ -2,11 +2,11 @@
 #include <string>
 #include <vector>
 
-#include "archive/ArchiveWriter.h"
-#include "framework/platform/Platform.h"
-#include "support/PathHelpers.h"
+#include <varn/archive/ArchiveWriter.h>
+#include <varn/framework/platform/Platform.h>
+#include <varn/support/PathHelpers.h>
+#include <varn/versioninfo/cmp_TVersion.h>
 #include "tools/varn/Commands.h"
-#include "versioninfo/cmp_TVersion.h"
 
 namespace varn::cli {
 namespace {

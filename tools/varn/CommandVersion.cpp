@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "framework/Exceptions.h"
-#include "framework/platform/Platform.h"
-#include "support/PathHelpers.h"
+#include <varn/framework/Exceptions.h>
+#include <varn/framework/platform/Platform.h>
+#include <varn/support/PathHelpers.h>
+#include <varn/versioninfo/cmp_TVersion.h>
 #include "tools/varn/Commands.h"
-#include "versioninfo/cmp_TVersion.h"
 
 namespace varn::cli {
 namespace {

@@ -4,7 +4,7 @@
 
 namespace varn::cli {
 
-extern const Command PackCommand;  // CommandPack.cpp
+extern const Command PackCommand;     // CommandPack.cpp
 extern const Command ListCommand;     // CommandList.cpp
 extern const Command TestCommand;     // CommandExtract.cpp
 extern const Command ExtractCommand;  // CommandExtract.cpp

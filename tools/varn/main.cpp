@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "framework/Exceptions.h"
-#include "framework/platform/Platform.h"
+#include <varn/framework/Exceptions.h>
+#include <varn/framework/platform/Platform.h>
 #include "tools/varn/Commands.h"
+
+using namespace varn;
 
 namespace {
 

@@ -1,6 +1,8 @@
 #include "tests/common/DriveRoot.h"
 
-#include "framework/platform/win32/Win32.h"
+#include <varn/framework/platform/win32/Win32.h>
+
+using namespace varn;
 
 namespace testing_support {
 

@@ -1,8 +1,10 @@
 #include "tests/common/WindowProbe.h"
 
-#include "framework/platform/win32/Win32.h"
+#include <varn/framework/platform/win32/Win32.h>
 // after windows.h
 #include <commctrl.h>
+
+using namespace varn;
 
 namespace window_probe {
 

@@ -3,10 +3,12 @@
 // code is Run's.
 #include <cstring>
 
-#include "framework/Application.h"
-#include "framework/Exceptions.h"
-#include "framework/Toolkit.h"
+#include <varn/framework/Application.h>
+#include <varn/framework/Exceptions.h>
+#include <varn/framework/Toolkit.h>
 #include "tests/forms/LoaderLikeForm.h"
+
+using namespace varn;
 
 namespace {
 

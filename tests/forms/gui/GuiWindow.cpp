@@ -8,13 +8,15 @@
 #include <cstdlib>
 #include <thread>
 
-#include "framework/Application.h"
-#include "framework/Exceptions.h"
-#include "framework/Forms.h"
-#include "framework/Toolkit.h"
-#include "framework/platform/Platform.h"
+#include <varn/framework/Application.h>
+#include <varn/framework/Exceptions.h>
+#include <varn/framework/Forms.h>
+#include <varn/framework/Toolkit.h>
+#include <varn/framework/platform/Platform.h>
 #include "tests/common/WindowProbe.h"
 #include "tests/forms/LoaderLikeForm.h"
+
+using namespace varn;
 
 namespace {
 

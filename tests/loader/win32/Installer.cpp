@@ -1,9 +1,11 @@
 // A stand-in installation program for the loader's end-to-end test under Wine: it writes the
 // command line it was started with into "commandline.txt" beside itself, and ends.
-#include "framework/Streams.h"
-#include "framework/platform/Platform.h"
-#include "support/PathHelpers.h"
+#include <varn/framework/Streams.h>
+#include <varn/framework/platform/Platform.h>
+#include <varn/support/PathHelpers.h>
 #include "tests/common/CommandLine.h"
+
+using namespace varn;
 
 int main() {
   const std::string Line = testing_support::ProcessCommandLine();

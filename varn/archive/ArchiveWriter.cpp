@@ -1,0 +1,359 @@
+#include <varn/archive/ArchiveWriter.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include <varn/archive/PredictionEncoder.h>
+#include <varn/support/ByteReader.h>
+#include <varn/support/PathHelpers.h>
+
+namespace varn {
+namespace {
+
+constexpr int64_t PrologueSize = 5;
+constexpr int64_t RecordSize = static_cast<int64_t>(TFileHeaderRecord::Size);
+constexpr int32_t ChunkSize = 64 * 1024;
+
+bool IsBlank(const std::string& Text) {
+  return std::all_of(Text.begin(), Text.end(),
+                     [](char C) { return static_cast<unsigned char>(C) <= 32; });
+}
+
+std::string FoldAscii(std::string Text) {
+  for (char& C : Text)
+    if (C >= 'a' && C <= 'z') C = static_cast<char>(C - 32);
+  return Text;
+}
+
+std::string Describe(const ArchiveMember& Member) {
+  return Member.Origin.empty() ? "\"" + Member.Name + "\"" : Member.Origin;
+}
+
+std::string Quoted(const std::string& Text) {
+  return "\"" + Text + "\"";
+}
+
+void CheckMembers(const std::vector<ArchiveMember>& Members) {
+  for (size_t I = 0; I < Members.size(); ++I) {
+    const ArchiveMember& M = Members[I];
+    if (IsBlank(M.Name)) throw EArchiveWriter("The archived name of " + Describe(M) + " is blank");
+    if (M.Name.size() > TFileHeaderRecord::FileNameMax)
+      throw EArchiveWriter("The archived name " + Quoted(M.Name) + " has " +
+                           std::to_string(M.Name.size()) +
+                           " characters; a catalogue entry holds at most 103");
+    if (M.Version.size() > TFileHeaderRecord::VersionMax)
+      throw EArchiveWriter("The version " + Quoted(M.Version) + " of " + Describe(M) + " has " +
+                           std::to_string(M.Version.size()) +
+                           " characters; a catalogue entry holds at most 22");
+    for (size_t J = 0; J < I; ++J)
+      if (FoldAscii(Members[J].Name) == FoldAscii(M.Name))
+        throw EArchiveWriter("Two files would be archived as " + Quoted(M.Name) + ": " +
+                             Describe(Members[J]) + " and " + Describe(M));
+  }
+}
+
+struct Location {
+  int64_t Volume;
+  int64_t Offset;
+};
+
+Location Locate(int64_t Position, int64_t VolumeSize) {
+  if (VolumeSize == 0) return {1, Position};
+  return {Position / VolumeSize + 1, Position % VolumeSize};
+}
+
+std::string TooLarge(const std::string& What) {
+  return What + " would be larger than 2147483647 bytes, the most that a catalogue entry holds";
+}
+
+// Hands a run of bytes to volumes of VolumeSize bytes (0: no limit), creating each volume
+// only when its first byte is due.
+class VolumeOutput {
+ public:
+  VolumeOutput(const ArchiveWriter::CreateVolumeFunction& Create, int64_t VolumeSize)
+      : FCreate(Create), FVolumeSize(VolumeSize) {}
+
+  void Write(const uint8_t* Data, int64_t Count) {
+    while (Count > 0) {
+      if (!FCurrent || (FVolumeSize > 0 && FUsed == FVolumeSize)) {
+        FCurrent.reset();
+        FCurrent = FCreate(++FNumber);
+        FUsed = 0;
+      }
+      int64_t Chunk = FVolumeSize > 0 ? std::min(Count, FVolumeSize - FUsed) : Count;
+      Chunk = std::min<int64_t>(Chunk, std::numeric_limits<int32_t>::max());
+      if (FCurrent->Write(Data, static_cast<int32_t>(Chunk)) != Chunk)
+        throw EArchiveVolumeWrite(FNumber);
+      Data += Chunk;
+      Count -= Chunk;
+      FUsed += Chunk;
+      FWritten += Chunk;
+    }
+  }
+
+  int64_t Written() const { return FWritten; }
+
+ private:
+  const ArchiveWriter::CreateVolumeFunction& FCreate;
+  int64_t FVolumeSize;
+  std::unique_ptr<TStream> FCurrent;
+  int32_t FNumber = 0;
+  int64_t FUsed = 0;
+  int64_t FWritten = 0;
+};
+
+std::unique_ptr<TStream> OpenMember(const ArchiveMember& Member) {
+  if (!Member.OpenData) throw EArchiveWriter("No data given for " + Describe(Member));
+  auto Stream = Member.OpenData();
+  if (!Stream) throw EArchiveWriter("Cannot open " + Describe(Member));
+  return Stream;
+}
+
+// Codes one member's data from its start; hands each coded piece to Sink when there is one.
+// The encoder and buffers are allocated once per writer.
+struct MemberCoder {
+  PredictionEncoder Encoder;
+  std::vector<uint8_t> In = std::vector<uint8_t>(ChunkSize);
+  std::vector<uint8_t> Out = std::vector<uint8_t>(PredictionEncoder::MaxEncodedSize(ChunkSize));
+
+  MemberSizes Code(const ArchiveMember& Member, VolumeOutput* Sink) {
+    auto Stream = OpenMember(Member);
+    MemberSizes Sizes;
+    Encoder.Reset();
+    for (;;) {
+      const int32_t Count = Stream->Read(In.data(), ChunkSize);
+      if (Count <= 0) break;
+      Sizes.OriginalSize += Count;
+      if (Sizes.OriginalSize > MaxArchiveOffset) throw EArchiveWriter(TooLarge(Describe(Member)));
+      const size_t Coded = Encoder.Encode(In.data(), static_cast<size_t>(Count), Out.data());
+      Sizes.CompressedSize += static_cast<int64_t>(Coded);
+      if (Sink) Sink->Write(Out.data(), static_cast<int64_t>(Coded));
+    }
+    const size_t Coded = Encoder.Finish(Out.data());
+    Sizes.CompressedSize += static_cast<int64_t>(Coded);
+    if (Sink) Sink->Write(Out.data(), static_cast<int64_t>(Coded));
+    // A read that fails looks like the end of the data; the stream's size tells them apart.
+    const int64_t Size = Stream->Size();
+    if (Size >= 0 && Size != Sizes.OriginalSize)
+      throw EArchiveWriter("Could not read all of " + Describe(Member));
+    return Sizes;
+  }
+};
+
+std::vector<uint8_t> CatalogueBytes(const ArchivePlan& Plan) {
+  std::vector<uint8_t> Bytes(static_cast<size_t>(Plan.CatalogueSize));
+  bytes::StoreI32(Bytes.data(), static_cast<int32_t>(Plan.Headers.size()));
+  Bytes[4] = 0;  // CatalogueTag
+  for (size_t I = 0; I < Plan.Headers.size(); ++I)
+    std::copy(Plan.Headers[I].Bytes.begin(), Plan.Headers[I].Bytes.end(),
+              Bytes.begin() + PrologueSize + static_cast<int64_t>(I) * RecordSize);
+  return Bytes;
+}
+
+std::string FormatDate(TDateTime Value) {
+  const std::string Text = FormatDateTime(Value);
+  return Text.empty() ? "no valid date" : Text;
+}
+
+}  // namespace
+
+EArchiveVolumeWrite::EArchiveVolumeWrite(int32_t VolumeNumber)
+    : EArchiveWriter("Could not write all bytes of volume " + std::to_string(VolumeNumber) +
+                     "; the disk may be full"),
+      Volume(VolumeNumber) {}
+
+int64_t ArchivePlan::VolumeBytes(int32_t Number) const {
+  if (Number < 1 || Number > VolumeCount) return 0;
+  if (VolumeSize == 0) return TotalSize;
+  return Number < VolumeCount ? VolumeSize : TotalSize - VolumeSize * (VolumeCount - 1);
+}
+
+ArchivePlan PlanArchive(const std::vector<ArchiveMember>& Members,
+                        const std::vector<MemberSizes>& Sizes, int64_t VolumeSize) {
+  if (Members.size() != Sizes.size()) throw EArchiveWriter("PlanArchive: one size per member");
+  if (VolumeSize < 0) throw EArchiveWriter("The volume size must not be negative");
+  CheckMembers(Members);
+
+  ArchivePlan Plan;
+  Plan.VolumeSize = VolumeSize;
+  const auto Count = static_cast<int64_t>(Members.size());
+  Plan.CatalogueSize = PrologueSize + RecordSize * Count;
+  if (Plan.CatalogueSize - 1 > MaxArchiveOffset)
+    throw EArchiveWriter("Too many files for one catalogue: " + std::to_string(Count));
+  if (VolumeSize > 0 && Plan.CatalogueSize > VolumeSize)
+    throw EArchiveWriter("The volume size of " + std::to_string(VolumeSize) +
+                         " bytes is too small: the catalogue of " + std::to_string(Count) +
+                         " files takes " + std::to_string(Plan.CatalogueSize) +
+                         " bytes, and volume 1 must hold all of it");
+
+  int64_t TotalOriginal = 0, TotalCompressed = 0;
+  for (size_t I = 0; I < Members.size(); ++I) {
+    if (Sizes[I].OriginalSize < 0 || Sizes[I].CompressedSize < 0)
+      throw EArchiveWriter("PlanArchive: negative size");
+    if (Sizes[I].OriginalSize > MaxArchiveOffset)
+      throw EArchiveWriter(TooLarge(Describe(Members[I])));
+    if (Sizes[I].CompressedSize > MaxArchiveOffset)
+      throw EArchiveWriter(TooLarge("The compressed data of " + Describe(Members[I])));
+    TotalOriginal += Sizes[I].OriginalSize;
+    TotalCompressed += Sizes[I].CompressedSize;
+  }
+  // The status records of the archive component add the sizes up in 32 bits.
+  if (TotalOriginal > MaxArchiveOffset) throw EArchiveWriter(TooLarge("The files together"));
+  if (TotalCompressed > MaxArchiveOffset)
+    throw EArchiveWriter(TooLarge("The compressed data of the files together"));
+
+  Plan.TotalSize = Plan.CatalogueSize + TotalCompressed;
+  const int64_t Volumes = VolumeSize == 0 ? 1 : (Plan.TotalSize + VolumeSize - 1) / VolumeSize;
+  if (Volumes > MaxVolumes)
+    throw EArchiveWriter("The archive would need " + std::to_string(Volumes) + " volumes of " +
+                         std::to_string(VolumeSize) + " bytes; a catalogue names at most 255");
+  Plan.VolumeCount = static_cast<int32_t>(Volumes);
+
+  int64_t Position = Plan.CatalogueSize;
+  for (size_t I = 0; I < Members.size(); ++I) {
+    const ArchiveMember& M = Members[I];
+    const int64_t Compressed = Sizes[I].CompressedSize;
+    Location First, Last;
+    if (Compressed > 0) {
+      First = Locate(Position, VolumeSize);
+      Last = Locate(Position + Compressed - 1, VolumeSize);
+    } else if (VolumeSize > 0 && Position % VolumeSize == 0) {
+      First = Last = {Position / VolumeSize, VolumeSize};
+    } else {
+      First = Last = Locate(Position, VolumeSize);
+    }
+    const int64_t DataStart = First.Offset;
+    const int64_t DataEnd = Compressed > 0 ? Last.Offset : DataStart - 1;
+    if (DataStart > MaxArchiveOffset || DataEnd > MaxArchiveOffset)
+      throw EArchiveWriter("The data of " + Describe(M) +
+                           " would lie beyond offset 2147483647 of its volume, the most that a "
+                           "catalogue entry holds; split the archive into smaller volumes");
+
+    TFileHeaderRecord Record;
+    Record.SetFileDate(M.FileDate);
+    Record.SetLastDisk(static_cast<uint8_t>(Last.Volume));
+    Record.SetDataEnd(static_cast<int32_t>(DataEnd));
+    Record.SetFileName(M.Name);
+    const bool IsLast = I + 1 == Members.size();
+    Record.SetNextHeader(
+        IsLast ? 0 : static_cast<int32_t>(PrologueSize + RecordSize * static_cast<int64_t>(I + 1)));
+    Record.SetOriginalSize(static_cast<int32_t>(Sizes[I].OriginalSize));
+    Record.SetDataStart(static_cast<int32_t>(DataStart));
+    Record.SetCompressedSize(static_cast<int32_t>(Compressed));
+    Record.SetFirstDisk(static_cast<uint8_t>(First.Volume));
+    Record.SetVersion(M.Version);
+    Plan.Headers.push_back(Record);
+    Position += Compressed;
+  }
+  return Plan;
+}
+
+TDateTime RestorableFileDate(TDateTime Value, bool& Clamped) {
+  const TDateTime Earliest = EncodeDate(1980, 1, 1);
+  const TDateTime Latest = EncodeDate(2099, 12, 31) + EncodeTime(23, 59, 59, 0);
+  Clamped = true;
+  if (!(Value >= Earliest)) return Earliest;
+  if (Value > Latest) return Latest;
+  Clamped = false;
+  return Value;
+}
+
+ArchivePlan ArchiveWriter::Write(const CreateVolumeFunction& CreateVolume) {
+  if (VolumeSize < 0) throw EArchiveWriter("The volume size must not be negative");
+  CheckMembers(Members);
+
+  auto Coder = std::make_unique<MemberCoder>();
+  std::vector<MemberSizes> Sizes;
+  Sizes.reserve(Members.size());
+  for (const ArchiveMember& M : Members)
+    Sizes.push_back(Coder->Code(M, nullptr));
+
+  std::vector<ArchiveMember> Planned = Members;
+  std::vector<std::string> Warnings;
+  for (ArchiveMember& M : Planned) {
+    bool Clamped = false;
+    const TDateTime Date = RestorableFileDate(M.FileDate, Clamped);
+    if (Clamped)
+      Warnings.push_back("The modification time of " + Describe(M) + " (" + FormatDate(M.FileDate) +
+                         ") lies outside the years 1980 to 2099, which an extracted file "
+                         "cannot be given; it is archived as " +
+                         FormatDate(Date));
+    M.FileDate = Date;
+  }
+  ArchivePlan Plan = PlanArchive(Planned, Sizes, VolumeSize);
+  if (OnWarning)
+    for (const std::string& Warning : Warnings)
+      OnWarning(Warning);
+
+  VolumeOutput Output(CreateVolume, VolumeSize);
+  const std::vector<uint8_t> Catalogue = CatalogueBytes(Plan);
+  Output.Write(Catalogue.data(), static_cast<int64_t>(Catalogue.size()));
+  for (size_t I = 0; I < Planned.size(); ++I) {
+    const int64_t Before = Output.Written();
+    const MemberSizes Again = Coder->Code(Planned[I], &Output);
+    if (Again.OriginalSize != Sizes[I].OriginalSize ||
+        Again.CompressedSize != Sizes[I].CompressedSize ||
+        Output.Written() - Before != Sizes[I].CompressedSize)
+      throw EArchiveWriter(Describe(Planned[I]) + " changed while it was being archived");
+  }
+  return Plan;
+}
+
+ArchiveMember MemberFromFile(const std::string& Path, const std::string& ArchivedName,
+                             const FileVersionReader& ReadVersion) {
+  const std::string Native = platform::NativePath(Path);
+  const auto Attributes = platform::FileAttributes(Path);
+  if (!Attributes) throw EArchiveWriter("Cannot open file " + Native);
+  if (*Attributes & platform::AttributeDirectory)
+    throw EArchiveWriter("Cannot archive " + Native + ": it is a directory");
+
+  const auto Open = [Path, Native]() -> std::unique_ptr<TStream> {
+    try {
+      return std::make_unique<TFileStream>(Path, TFileMode::fmOpenReadShared);
+    } catch (const EFOpenError&) {
+      throw EArchiveWriter("Cannot open file " + Native);
+    }
+  };
+  ArchiveMember Member;
+  {
+    const auto Stream = Open();
+    const auto& File = static_cast<const TFileStream&>(*Stream);
+    platform::FileTime Universal, Local;
+    if (!platform::GetFileLastWriteTime(File.Handle(), Universal) ||
+        !platform::FileTimeToLocalFileTime(Universal, Local))
+      throw EArchiveWriter("Cannot read the modification time of " + Native);
+    Member.FileDate = FileTimeToDateTime(Local);
+  }
+  Member.Name = ArchivedName;
+  Member.Version = ReadVersion ? ReadVersion(Path) : std::string();
+  Member.Origin = Native;
+  Member.OpenData = Open;
+  return Member;
+}
+
+std::string VolumeFileName(const std::string& FirstVolume, int32_t Number) {
+  return ReplaceExtension(FirstVolume, "." + std::to_string(Number));
+}
+
+ArchivePlan WriteArchiveFiles(ArchiveWriter& Writer, const std::string& FirstVolume) {
+  const auto NameOf = [&](int32_t Number) {
+    return Number == 1 ? FirstVolume : VolumeFileName(FirstVolume, Number);
+  };
+  const auto Create = [&](int32_t Number) -> std::unique_ptr<TStream> {
+    const std::string Name = NameOf(Number);
+    try {
+      return std::make_unique<TFileStream>(Name, TFileMode::fmCreate);
+    } catch (const EFCreateError&) {
+      throw EArchiveWriter("Cannot create file " + platform::NativePath(Name));
+    }
+  };
+  try {
+    return Writer.Write(Create);
+  } catch (const EArchiveVolumeWrite& E) {
+    throw EArchiveWriter("Could not write all bytes of " + platform::NativePath(NameOf(E.Volume)) +
+                         "; the disk may be full");
+  }
+}
+
+}  // namespace varn

@@ -1,0 +1,91 @@
+#pragma once
+// The archive library's exception classes. Each message is fixed; where the error concerns a
+// file, the name follows the fixed text directly.
+#include <string>
+
+#include <varn/framework/Exceptions.h>
+
+namespace varn {
+
+class EVC : public Exception {
+ protected:
+  using Exception::Exception;
+};
+
+class EVCCouldNotOpenFile : public EVC {
+ public:
+  std::string FileName;
+
+ protected:
+  using EVC::EVC;
+};
+
+// FileName stays empty: only the message carries the name.
+class EVCCouldNotOpenCompressedFile : public EVCCouldNotOpenFile {
+ public:
+  explicit EVCCouldNotOpenCompressedFile(const std::string& Name)
+      : EVCCouldNotOpenFile(
+            "Could not open the compressed file. The following value is the current value of "
+            "the CompressedFile property: " +
+            Name) {}
+};
+
+class EVCCouldNotCreateFile : public EVC {
+ public:
+  explicit EVCCouldNotCreateFile(const std::string& Name)
+      : EVC("Could not create the file " + Name), FileName(Name) {}
+  std::string FileName;
+};
+
+class EVCDiskFull : public EVC {
+ public:
+  EVCDiskFull() : EVC("Disk is full") {}
+};
+
+class EVCStop : public EVC {
+ public:
+  EVCStop() : EVC("Operation aborted by user") {}
+};
+
+class EVCWrongDecompressedSize : public EVC {
+ public:
+  explicit EVCWrongDecompressedSize(const std::string& Name)
+      : EVC("The decompressed file's size does not match with the actual size the file.  The "
+            "file is " +
+            Name),
+        FileName(Name) {}
+  std::string FileName;
+};
+
+class EVCFH : public EVC {
+ protected:
+  using EVC::EVC;
+};
+
+class EVCFHInvalidNewFileHeader : public EVCFH {
+ public:
+  EVCFHInvalidNewFileHeader() : EVCFH("Tried to add an invalid file header") {}
+};
+
+class EVCFHFileNotInArchive : public EVCFH {
+ public:
+  explicit EVCFHFileNotInArchive(const std::string& Name)
+      : EVCFH("The following file was not found in the archive: " + Name), FileName(Name) {}
+  std::string FileName;
+};
+
+class EVCFHCannotReadHeaders : public EVCFH {
+ public:
+  EVCFHCannotReadHeaders()
+      : EVCFH(
+            "Could not read the file headers for the compressed file. The Archive file could "
+            "possible be corrupt.") {}
+};
+
+class EVCFHCannotReadHeaderCount : public EVCFH {
+ public:
+  EVCFHCannotReadHeaderCount()
+      : EVCFH("Could not read the file header count for the compressed file") {}
+};
+
+}  // namespace varn

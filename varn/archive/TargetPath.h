@@ -1,0 +1,20 @@
+#pragma once
+// Where an archived file may be written: the one place that decides it. An archived name
+// never places a file outside the extraction directory.
+#include <string>
+
+namespace varn {
+
+// The name an archived file is written under: the part after the last '\' or ':' (and, since
+// Windows takes it as a separator too, after the last '/'), at most 255 characters.
+std::string TargetFileName(const std::string& Name);
+
+// False for a name that would not be a file of its own in the extraction directory: empty,
+// only blanks and dots ("." and ".." among them), holding a separator or a NUL (the OS would
+// see only the part before it, which is not the name checked here), or a Windows device name
+// (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, and COM and LPT with a superscript 1, 2 or 3 in
+// code page 1252, with or without an extension, in any letter case, trailing blanks and dots
+// ignored).
+bool IsSafeTargetName(const std::string& Name);
+
+}  // namespace varn

@@ -1,0 +1,133 @@
+#pragma once
+// TVarnCompress: the archive component. It names an archive by its volume 1, reads the
+// catalogue, describes and selects archived files and extracts the selection across volumes,
+// reporting through its events. It shows nothing itself: front ends decide what the user sees.
+// All of it runs on the caller's thread; the message pump runs once per block in and out, so
+// window handlers may run (and set Abort) in the middle of an extraction.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <varn/archive/EVCExceptions.h>
+#include <varn/archive/cmp_TFileHeaders.h>
+#include <varn/archive/cmp_TVarnStreamCompress.h>
+#include <varn/framework/Component.h>
+#include <varn/framework/Streams.h>
+
+namespace varn {
+
+enum TOverwriteType : uint8_t { owAlways, owNever, owVersion, owDate, owVersionDate };
+
+class TVarnCompress;
+
+using TlzhFileStatsEvent =
+    std::function<void(TVarnCompress& VarnCompress, const TlzhFileStats& FileStats)>;
+using TlzhNewDiskEvent =
+    std::function<void(TVarnCompress& VarnCompress, int32_t DiskNumber, std::string& Path)>;
+
+class TVarnCompress : public TVarnStreamCompress {
+ public:
+  explicit TVarnCompress(TComponent* AOwner = nullptr);
+  ~TVarnCompress() override;
+
+  // Stop request: set while Extract runs, it stops the run at the next block of output.
+  // Extract clears it when it starts and sets it when it fails (other than by a stop).
+  bool Abort = false;
+
+  // Volume 1 of the archive, always with the extension ".1". The setter takes any volume's
+  // name; a name that differs from the current one (ASCII case ignored) drops the loaded
+  // catalogue. During extraction it follows the volume being read.
+  const std::string& CompressedFile() const { return FCompressedFile; }
+  void SetCompressedFile(const std::string& Value);
+
+  std::string ExtractDirectory;
+
+  // The names to extract, each a catalogue FileName, optionally followed by ";" and text the
+  // lookup ignores. Every Extract empties it. The setter deletes blank entries from Value
+  // itself, then copies the rest; appending to the returned list bypasses that filter.
+  std::vector<std::string>& FilesToProcess() { return FFilesToProcess; }
+  void SetFilesToProcess(std::vector<std::string>& Value);
+
+  TOverwriteType Overwrite = owAlways;
+
+  TNotifyEvent OnAborted;
+  TlzhFileStatsEvent OnAfterAdding;   // never fired
+  TlzhFileStatsEvent OnBeforeAdding;  // never fired
+  TlzhFileStatsEvent OnAfterExtracting;
+  TlzhFileStatsEvent OnBeforeExtracting;
+  TNotifyEvent OnFullDisk;
+  TlzhFileStatsEvent OnListing;  // never fired
+  TlzhNewDiskEvent OnNewDisk;
+  TlzhFileStatsEvent OnReplace;
+  TlzhFileStatsEvent OnStatus;
+
+  // The name (without directory) the current file is written under. A handler of
+  // OnBeforeExtracting or OnReplace may change it; empty between files.
+  std::string TargetName;
+
+  // Rereads the catalogue of CompressedFile. EVCCouldNotOpenCompressedFile when volume 1 is
+  // missing or cannot be opened; EVCFHCannotReadHeaders in place of any failure of the read.
+  void ReadHeaders();
+  // The number of catalogue entries; reads the catalogue first if none is loaded.
+  int32_t FileCount();
+  // Describes file Index (0-based) and the whole catalogue; Exception "Tried to access the
+  // <Index>th file. This file is not defined" when out of range.
+  TlzhFileStats GetFileStats(int32_t Index);
+  // Extracts the files named in FilesToProcess into ExtractDirectory. A stop (Abort) fires
+  // OnAborted and returns; EAbort from a handler returns quietly; any other exception sets
+  // Abort and travels on. Nothing written is rolled back.
+  void Extract();
+  // Called when a block of output could not be written whole: fires OnFullDisk, or raises
+  // EVCDiskFull when it is not assigned.
+  virtual void DiskFull();
+
+  uint8_t Operation() const { return FOperation; }
+  int32_t CurrentDisk() const { return FCurrentDisk; }
+  bool CatalogueLoaded() const { return FCatalogueLoaded; }
+  const TlzhFileStats& Stats() const { return FStats; }
+  TFileHeaders& Headers() { return FHeaders; }
+  const TFileHeader* CurrentHeader() const { return FCurrentHeader; }
+
+ protected:
+  // Opens volume Number (found by name, then through OnNewDisk, at most 4 attempts) into
+  // Stream, rewriting Name to the volume's path.
+  void OpenVolume(std::unique_ptr<TFileStream>& Stream, int32_t Number, std::string& Name);
+  void ExtractOnReadBuffer(TVarnStreamCompress& VSC, TVSCBuffer& Buf, int32_t& BIB);
+  void ExtractOnWriteBuffer(TVarnStreamCompress& VSC, TVSCBuffer& Buf, int32_t BIB);
+  // Whether an existing Target is replaced, under Overwrite.
+  bool OverwriteDecision(const std::string& Target);
+  bool NewerByVersion(const std::string& Target);
+  bool NewerByDate(const std::string& Target);
+  bool NewerByVersionDate(const std::string& Target);
+
+  // Where the decoded bytes of a file go: by default the new file Target, created afresh
+  // (EFCreateError when it cannot be). A descendant that checks an archive without writing it
+  // returns another stream; it then also overrides SetDestinationDate.
+  virtual std::unique_ptr<TStream> CreateDestination(const std::string& Target);
+  // Gives the finished destination the packed archived time; false when the platform refuses.
+  virtual bool SetDestinationDate(TStream& Destination, int32_t FileDate);
+
+ private:
+  void ExtractSelection();
+  void WriteCurrentFile(const std::string& Target);
+  bool ReadCurrentVolume(TVSCBuffer& Buf, int32_t& Want, int32_t& Read);
+  void MakeDoneReport();
+  std::string TargetPath() const;
+
+  uint8_t FOperation = 0;
+  int32_t FCurrentDisk = 0;
+  std::unique_ptr<TStream> FDestFile;
+  const TFileHeader* FCurrentHeader = nullptr;
+  TlzhFileStats FStats;
+  bool FCatalogueLoaded = false;
+  std::unique_ptr<TFileStream> FSourceFile;
+  // Set when the current file's data cannot start anywhere (a negative DataStart).
+  bool FNoData = false;
+  std::string FCompressedFile;
+  TFileHeaders FHeaders;
+  std::vector<std::string> FFilesToProcess;
+};
+
+}  // namespace varn

@@ -1,0 +1,117 @@
+#pragma once
+// The operating-system roles the program needs, named by role. One backend per platform
+// (posix/ or win32/) implements this header; which one is chosen at build time.
+//
+// Paths are in the program's own form everywhere: backslash as separator, as on Windows.
+// The POSIX backend turns '\' into '/' for paths it passes to the OS and '/' into '\' for paths
+// it hands back (current directory, temporary path, module path, names it finds), so the path
+// rules of the support layer hold unchanged on every platform.
+//
+// No function here throws; failures come back as results.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace varn::platform {
+
+// A file time: 100-nanosecond intervals since 1 January 1601, as Windows counts them. Whether
+// it is universal or local time depends on where it comes from (see each function).
+struct FileTime {
+  uint64_t Ticks = 0;
+  friend bool operator==(const FileTime&, const FileTime&) = default;
+};
+
+constexpr uint32_t AttributeReadOnly = 0x01;
+constexpr uint32_t AttributeDirectory = 0x10;
+constexpr uint32_t AttributeArchive = 0x20;
+
+struct DirectoryEntry {
+  std::string Name;  // the entry's own name, without directory
+  uint32_t Attributes = 0;
+  FileTime LastWriteTime;  // universal time
+};
+
+// Searches for a directory entry as FindFirstFileA does: '*' and '?' in the last component act
+// as wildcards (ASCII case folded), and the first entry found is returned. A plain name is
+// looked up as it is. Nothing when no entry matches or the search fails.
+std::optional<DirectoryEntry> FindEntry(const std::string& Pattern);
+
+// The attributes of a path (AttributeDirectory, ...), or nothing when the call fails.
+std::optional<uint32_t> FileAttributes(const std::string& Path);
+
+// Creates one directory; false when it could not be created (or exists already).
+bool CreateDirectory(const std::string& Path);
+
+// An open file. Files are opened by these two calls only and closed by CloseFile. Both fail for
+// a path holding a NUL: the OS would open only the part before it.
+using FileHandle = std::intptr_t;
+constexpr FileHandle InvalidFileHandle = -1;
+
+// Opens an existing file for reading only; others may read and write it meanwhile.
+FileHandle OpenFile(const std::string& Path);
+
+// Creates a file afresh (an existing one is truncated) for reading and writing, not shared,
+// with normal attributes. A symbolic link at Path is never followed: the call fails instead.
+FileHandle CreateFile(const std::string& Path);
+
+// The number of bytes read (0 at the end), or -1 when the call fails.
+int32_t ReadFile(FileHandle File, void* Buffer, int32_t Count);
+
+// The number of bytes stored, which is less than Count when the disk is full; -1 on failure.
+int32_t WriteFile(FileHandle File, const void* Buffer, int32_t Count);
+
+enum class SeekOrigin { Beginning, Current, End };
+
+// Moves the file position; returns the new position, or -1 when the call fails (a negative
+// target position fails and leaves the position unchanged).
+int64_t SeekFile(FileHandle File, int64_t Offset, SeekOrigin Origin);
+
+void CloseFile(FileHandle File);
+
+// The last-write time of an open file, universal time.
+bool GetFileLastWriteTime(FileHandle File, FileTime& Universal);
+
+// Sets the last-write time of a file opened by CreateFile; creation and access times stay.
+bool SetFileLastWriteTime(FileHandle File, const FileTime& Universal);
+
+// Conversions between universal and local file time, and to and from the packed date and time
+// of file allocation tables (2-second resolution; the packed form holds the years 1980 to 2107,
+// a time outside them fails).
+bool FileTimeToLocalFileTime(const FileTime& Universal, FileTime& Local);
+bool LocalFileTimeToFileTime(const FileTime& Local, FileTime& Universal);
+bool FileTimeToDosDateTime(const FileTime& Time, uint16_t& FatDate, uint16_t& FatTime);
+bool DosDateTimeToFileTime(uint16_t FatDate, uint16_t FatTime, FileTime& Time);
+
+// A path as the user or the OS writes it, in the program's form ('/' becomes '\' on POSIX),
+// and back; identity on Windows. For command-line tools, which take and show native paths.
+std::string InternalPath(const std::string& Native);
+std::string NativePath(const std::string& Internal);
+
+// The process's current directory: no trailing backslash, except at a root.
+std::string CurrentDirectory();
+
+// The directory for temporary files, with a trailing backslash, read whole whatever its
+// length; nothing when the platform cannot name one.
+std::optional<std::string> TemporaryPath();
+
+// Starts a program from a command line and does not wait for it; false when it could not be
+// started. The command line is the program's path, one blank and one argument, each of the two
+// enclosed in double quotes when it holds a blank or a tab. Windows hands the line to the new
+// process as it is, shown normally. POSIX has no command line: the program is marked executable
+// for its owner and run without a shell, with the argument (its quotes removed) in native form.
+bool StartProgram(const std::string& CommandLine);
+
+// The full path of the running program's executable file.
+std::string ModuleFileName();
+
+enum class StandardStream { Input, Output, Error };
+
+// True when the standard stream is an interactive terminal (a console on Windows).
+bool IsTerminal(StandardStream Stream);
+
+// Called first by every program entry: sets up the process so that failures come back as
+// results rather than as system dialogs or signals (a full disk or a file-size limit shows as
+// a short write, a missing disk as a failed open).
+void InitializeProcess();
+
+}  // namespace varn::platform

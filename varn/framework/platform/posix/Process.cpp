@@ -1,0 +1,142 @@
+#include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <vector>
+
+#include <varn/framework/platform/Platform.h>
+#include <varn/framework/platform/posix/PosixPaths.h>
+
+namespace varn::platform {
+
+std::string InternalPath(const std::string& Native) {
+  return posix::FromNative(Native);
+}
+std::string NativePath(const std::string& Internal) {
+  return posix::ToNative(Internal);
+}
+
+std::string CurrentDirectory() {
+  std::vector<char> Buffer(PATH_MAX);
+  while (!getcwd(Buffer.data(), Buffer.size())) {
+    if (Buffer.size() > (1u << 20)) return std::string();
+    Buffer.resize(Buffer.size() * 2);
+  }
+  return posix::FromNative(Buffer.data());
+}
+
+std::optional<std::string> TemporaryPath() {
+  const char* Variable = getenv("TMPDIR");
+  std::string Path = (Variable && *Variable) ? Variable : "/tmp";
+  if (Path.back() != '/') Path += '/';
+  return posix::FromNative(Path);
+}
+
+namespace {
+
+// The command line's two parts: a part in double quotes runs to the closing quote; an unquoted
+// program runs to the first blank and an unquoted argument to the end of the line, so that
+// quotes inside an unquoted part are kept as they are.
+struct ProgramAndArgument {
+  std::string Program;
+  std::optional<std::string> Argument;
+};
+
+ProgramAndArgument SplitCommandLine(const std::string& Line) {
+  ProgramAndArgument Result;
+  size_t Rest = 0;
+  if (!Line.empty() && Line[0] == '"') {
+    const size_t Close = Line.find('"', 1);
+    Result.Program = Line.substr(1, Close == std::string::npos ? std::string::npos : Close - 1);
+    Rest = Close == std::string::npos ? Line.size() : Close + 1;
+  } else {
+    Rest = std::min(Line.find_first_of(" \t"), Line.size());
+    Result.Program = Line.substr(0, Rest);
+  }
+  if (Rest < Line.size()) {
+    std::string Argument = Line.substr(Rest + 1);
+    if (Argument.size() >= 2 && Argument.front() == '"' && Argument.back() == '"')
+      Argument = Argument.substr(1, Argument.size() - 2);
+    Result.Argument = Argument;
+  }
+  return Result;
+}
+
+}  // namespace
+
+bool StartProgram(const std::string& CommandLine) {
+  const ProgramAndArgument Parts = SplitCommandLine(CommandLine);
+  const std::string Program = posix::ToNative(Parts.Program);
+  const std::string Argument = Parts.Argument ? posix::ToNative(*Parts.Argument) : std::string();
+  struct stat Status;
+  if (Program.empty() || stat(Program.c_str(), &Status) != 0) return false;
+  if ((Status.st_mode & S_IXUSR) == 0) chmod(Program.c_str(), (Status.st_mode & 07777) | S_IXUSR);
+
+  std::vector<char*> Arguments{const_cast<char*>(Program.c_str())};
+  if (Parts.Argument) Arguments.push_back(const_cast<char*>(Argument.c_str()));
+  Arguments.push_back(nullptr);
+
+  // The exec failure, if any, comes back through a pipe that a successful exec closes.
+  int Report[2];
+  if (pipe2(Report, O_CLOEXEC) != 0) return false;
+  const pid_t Child = fork();
+  if (Child == 0) {
+    // The program is the grandchild, so it is never left behind as our zombie and goes on
+    // after the loader has ended.
+    close(Report[0]);
+    if (fork() != 0) _exit(0);
+    // What InitializeProcess ignores would otherwise stay ignored in the program.
+    signal(SIGXFSZ, SIG_DFL);
+    signal(SIGPIPE, SIG_DFL);
+    execv(Program.c_str(), Arguments.data());
+    const int Error = errno;
+    [[maybe_unused]] const ssize_t Written = write(Report[1], &Error, sizeof Error);
+    _exit(127);
+  }
+  close(Report[1]);
+  if (Child < 0) {
+    close(Report[0]);
+    return false;
+  }
+  int ChildStatus = 0;
+  waitpid(Child, &ChildStatus, 0);
+  int Error = 0;
+  ssize_t Read;
+  do
+    Read = read(Report[0], &Error, sizeof Error);
+  while (Read < 0 && errno == EINTR);
+  close(Report[0]);
+  return Read == 0 && WIFEXITED(ChildStatus) && WEXITSTATUS(ChildStatus) == 0;
+}
+
+std::string ModuleFileName() {
+  std::vector<char> Buffer(PATH_MAX);
+  for (;;) {
+    const ssize_t N = readlink("/proc/self/exe", Buffer.data(), Buffer.size());
+    if (N < 0) return std::string();
+    if (static_cast<size_t>(N) < Buffer.size())
+      return posix::FromNative(std::string(Buffer.data(), N));
+    Buffer.resize(Buffer.size() * 2);
+  }
+}
+
+bool IsTerminal(StandardStream Stream) {
+  const int Descriptor = Stream == StandardStream::Input    ? STDIN_FILENO
+                         : Stream == StandardStream::Output ? STDOUT_FILENO
+                                                            : STDERR_FILENO;
+  return isatty(Descriptor) == 1;
+}
+
+void InitializeProcess() {
+  // A file-size limit then shows as a short write (and so as a full disk), not as a kill.
+  signal(SIGXFSZ, SIG_IGN);
+  signal(SIGPIPE, SIG_IGN);
+}
+
+}  // namespace varn::platform

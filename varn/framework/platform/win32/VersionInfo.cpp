@@ -1,0 +1,108 @@
+#include <varn/framework/platform/VersionInfo.h>
+
+#include <vector>
+
+#include <varn/framework/platform/win32/Win32.h>
+
+namespace varn::platform {
+namespace {
+
+using GetFileVersionInfoSizeAFunction = DWORD(WINAPI*)(LPCSTR, LPDWORD);
+using GetFileVersionInfoAFunction = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
+using VerQueryValueAFunction = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+
+struct VersionLibrary {
+  HMODULE Module = nullptr;
+  std::string Path;
+  GetFileVersionInfoSizeAFunction GetSize = nullptr;
+  GetFileVersionInfoAFunction GetInfo = nullptr;
+  VerQueryValueAFunction Query = nullptr;
+  bool Available() const { return GetSize && GetInfo && Query; }
+};
+
+std::string SystemDirectory() {
+  std::vector<char> Buffer(MAX_PATH);
+  for (;;) {
+    const UINT Length = GetSystemDirectoryA(Buffer.data(), static_cast<UINT>(Buffer.size()));
+    if (Length == 0) return std::string();
+    if (Length < Buffer.size()) return std::string(Buffer.data(), Length);
+    Buffer.resize(Length + 1);
+  }
+}
+
+template <typename Function>
+Function Lookup(HMODULE Module, const char* Name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(Module, Name)));
+}
+
+VersionLibrary LoadVersionLibrary() {
+  VersionLibrary Library;
+  const std::string Directory = SystemDirectory();
+  if (Directory.empty()) return Library;
+  Library.Path = Directory + (Directory.back() == '\\' ? "" : "\\") + "version.dll";
+  // A full path names exactly one file; the altered search order makes the library's own
+  // dependencies come from its directory too.
+  Library.Module = LoadLibraryExA(Library.Path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  if (!Library.Module) {
+    Library.Path.clear();
+    return Library;
+  }
+  Library.GetSize =
+      Lookup<GetFileVersionInfoSizeAFunction>(Library.Module, "GetFileVersionInfoSizeA");
+  Library.GetInfo = Lookup<GetFileVersionInfoAFunction>(Library.Module, "GetFileVersionInfoA");
+  Library.Query = Lookup<VerQueryValueAFunction>(Library.Module, "VerQueryValueA");
+  return Library;
+}
+
+// Loaded on first use and kept for the life of the process.
+const VersionLibrary& Library() {
+  static const VersionLibrary Instance = LoadVersionLibrary();
+  return Instance;
+}
+
+}  // namespace
+
+bool VersionInfoApiAvailable() {
+  return Library().Available();
+}
+
+uint32_t GetVersionInfoSize(const std::string& FileName, uint32_t& Handle) {
+  Handle = 0;
+  if (!Library().Available()) return 0;
+  DWORD Value = 0;
+  const DWORD Size = Library().GetSize(FileName.c_str(), &Value);
+  Handle = Value;
+  return Size;
+}
+
+bool GetVersionInfo(const std::string& FileName, uint32_t Handle, uint32_t Size, void* Block) {
+  if (!Library().Available()) return false;
+  return Library().GetInfo(FileName.c_str(), Handle, Size, Block) != 0;
+}
+
+bool QueryVersionValue(const void* Block, const std::string& KeyPath, const void*& Value,
+                       uint32_t& Length) {
+  Value = nullptr;
+  Length = 0;
+  if (!Library().Available()) return false;
+  LPVOID Pointer = nullptr;
+  UINT Reported = 0;
+  if (!Library().Query(Block, KeyPath.c_str(), &Pointer, &Reported)) return false;
+  Value = Pointer;
+  Length = Reported;
+  return true;
+}
+
+std::string VersionInfoLibraryPath() {
+  if (!Library().Available()) return std::string();
+  std::vector<char> Buffer(MAX_PATH);
+  for (;;) {
+    const DWORD Length =
+        GetModuleFileNameA(Library().Module, Buffer.data(), static_cast<DWORD>(Buffer.size()));
+    if (Length == 0) return std::string();
+    if (Length < Buffer.size()) return std::string(Buffer.data(), Length);
+    Buffer.resize(Buffer.size() * 2);
+  }
+}
+
+}  // namespace varn::platform
