@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "tests/common/TestSupport.h"
 
 using namespace varn;
@@ -127,6 +129,17 @@ TEST(Platform, NamesTheProcessEnvironment) {
   const auto Temporary = platform::TemporaryPath();
   ASSERT_TRUE(Temporary);
   EXPECT_EQ(Temporary->back(), '\\');
+  EXPECT_EQ(platform::TemporaryPath(), Temporary);
+  const std::filesystem::path Made = testing_support::Native(*Temporary);
+  EXPECT_TRUE(std::filesystem::is_directory(Made));
+  // Either the shared directory itself (Windows) or a new, empty one of ours below it (POSIX),
+  // which goes again here.
+  const std::filesystem::path Shared = std::filesystem::temp_directory_path();
+  if (!std::filesystem::equivalent(Made, Shared)) {
+    EXPECT_TRUE(std::filesystem::equivalent(Made.parent_path().parent_path(), Shared));
+    EXPECT_TRUE(std::filesystem::is_empty(Made));
+    std::filesystem::remove(Made);
+  }
 
   const std::string Module = platform::ModuleFileName();
   EXPECT_NE(Module.find("framework_tests"), std::string::npos);

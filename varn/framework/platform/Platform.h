@@ -91,7 +91,11 @@ std::string NativePath(const std::string& Internal);
 std::string CurrentDirectory();
 
 // The directory for temporary files, with a trailing backslash, read whole whatever its
-// length; nothing when the platform cannot name one.
+// length; nothing when the platform cannot name one. On Windows the per-user TEMP, private
+// already. On POSIX the shared $TMPDIR (or /tmp) is no such place: another user may have put
+// files there under the names a program is about to write. So it is a new directory of this
+// process alone below it (mkdtemp, mode 0700), made by the first call; later calls give the
+// same one. Nothing removes it: a program started from it may still need its files.
 std::optional<std::string> TemporaryPath();
 
 // Starts a program from a command line and does not wait for it; false when it could not be
