@@ -21,6 +21,9 @@ std::string InternalPath(const std::string& Native) {
 std::string NativePath(const std::string& Internal) {
   return posix::ToNative(Internal);
 }
+std::string NativeFileName(const std::string& Native) {
+  return Native.substr(Native.rfind('/') + 1);
+}
 
 std::string CurrentDirectory() {
   std::vector<char> Buffer(PATH_MAX);
