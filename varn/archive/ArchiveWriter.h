@@ -9,9 +9,11 @@
 // the string slots are zero: the same members give the same bytes.
 //
 // What the format cannot hold is refused with EArchiveWriter before any volume is created:
-// more than 255 volumes; a file, a total or an offset beyond 2^31-1; a blank name or one of
-// more than 103 characters; a version of more than 22; two members with the same name (the
-// reader would only ever find the first); a first volume too small for the whole catalogue.
+// more than 255 volumes; a file, a total or an offset beyond 2^31-1; a blank name or one of more
+// than 103 characters; a version of more than 22; a name that could never be extracted
+// (ArchivedNameProblem); two members with the same name (the reader would only ever find the
+// first), or whose names extraction writes as one file; a first volume too small for the
+// whole catalogue.
 #include <cstdint>
 #include <functional>
 #include <memory>
