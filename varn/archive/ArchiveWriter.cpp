@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include <varn/archive/PendingVolumes.h>
 #include <varn/archive/PredictionEncoder.h>
 #include <varn/archive/TargetPath.h>
 #include <varn/support/ByteReader.h>
@@ -149,6 +150,10 @@ struct MemberCoder {
 
   MemberSizes Code(const ArchiveMember& Member, VolumeOutput* Sink) {
     auto Stream = OpenMember(Member);
+    // Refused from its size where the stream knows it, not after reading gigabytes.
+    if (const int64_t Size = Stream->Size(); Size > MaxArchiveOffset)
+      throw EArchiveWriter(Describe(Member) + " has " + std::to_string(Size) +
+                           " bytes; a catalogue entry holds at most 2147483647");
     MemberSizes Sizes;
     Encoder.Reset();
     for (;;) {
@@ -367,23 +372,10 @@ std::string VolumeFileName(const std::string& FirstVolume, int32_t Number) {
 }
 
 ArchivePlan WriteArchiveFiles(ArchiveWriter& Writer, const std::string& FirstVolume) {
-  const auto NameOf = [&](int32_t Number) {
-    return Number == 1 ? FirstVolume : VolumeFileName(FirstVolume, Number);
-  };
-  const auto Create = [&](int32_t Number) -> std::unique_ptr<TStream> {
-    const std::string Name = NameOf(Number);
-    try {
-      return std::make_unique<TFileStream>(Name, TFileMode::fmCreate);
-    } catch (const EFCreateError&) {
-      throw EArchiveWriter("Cannot create file " + platform::NativePath(Name));
-    }
-  };
-  try {
-    return Writer.Write(Create);
-  } catch (const EArchiveVolumeWrite& E) {
-    throw EArchiveWriter("Could not write all bytes of " + platform::NativePath(NameOf(E.Volume)) +
-                         "; the disk may be full");
-  }
+  PendingVolumes Volumes(FirstVolume);
+  const ArchivePlan Plan = Volumes.Write(Writer);
+  Volumes.Commit(Plan.VolumeCount);
+  return Plan;
 }
 
 }  // namespace varn

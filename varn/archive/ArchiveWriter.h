@@ -9,7 +9,8 @@
 // the string slots are zero: the same members give the same bytes.
 //
 // What the format cannot hold is refused with EArchiveWriter before any volume is created:
-// more than 255 volumes; a file, a total or an offset beyond 2^31-1; a blank name or one of more
+// more than 255 volumes; a file, a total or an offset beyond 2^31-1 (from the size of a
+// member's stream before it is read, where the stream knows it); a blank name or one of more
 // than 103 characters; a version of more than 22; a name that could never be extracted
 // (ArchivedNameProblem); two members with the same name (the reader would only ever find the
 // first), or whose names extraction writes as one file; a first volume too small for the
@@ -114,7 +115,9 @@ ArchiveMember MemberFromFile(const std::string& Path, const std::string& Archive
 // replaced by "." and the number.
 std::string VolumeFileName(const std::string& FirstVolume, int32_t Number);
 
-// Writes the archive into files: volume 1 is FirstVolume, volume n VolumeFileName(n).
+// Writes the archive into files: volume 1 is FirstVolume, volume n VolumeFileName(n). The
+// files replace a medium of that name whole or not at all, the old one's further volumes
+// included (PendingVolumes).
 ArchivePlan WriteArchiveFiles(ArchiveWriter& Writer, const std::string& FirstVolume);
 
 }  // namespace varn
