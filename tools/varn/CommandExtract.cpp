@@ -10,6 +10,7 @@
 #include <varn/framework/platform/Platform.h>
 #include <varn/support/PathHelpers.h>
 #include "tools/varn/Commands.h"
+#include "tools/varn/Safeguards.h"
 
 namespace varn::cli {
 namespace {
@@ -113,21 +114,30 @@ class ProgressBar {
   bool FDrawn = false;
 };
 
+// The library's "Disk is full", with the file and the directory it could not be written in.
+std::string DiskFullMessage(const std::string& Target) {
+  const std::string Directory = RemoveBackslash(DirectoryPart(Target));
+  return "Disk is full: could not write all of " + FileNamePart(Target) + " in " +
+         (Directory.empty() ? "the current directory" : platform::NativePath(Directory));
+}
+
 int RunExtract(const std::vector<std::string>& Arguments) {
-  const ParsedArguments Parsed =
-      ParseArguments(Arguments, {"--directory", "--overwrite", "--volumes"}, {"--quiet"});
+  const ParsedArguments Parsed = ParseArguments(
+      Arguments, {"--directory", "--overwrite", "--volumes"}, {"--quiet", "--keep-incomplete"});
   std::string Directory, Volumes;
   TOverwriteType Mode = owAlways;
-  bool Quiet = false;
+  bool Quiet = false, KeepIncomplete = false;
   for (const auto& [Option, Value] : Parsed.Options) {
     if (Option == "--directory") Directory = platform::InternalPath(Value);
     if (Option == "--volumes") Volumes = platform::InternalPath(Value);
     if (Option == "--overwrite") Mode = ParseOverwrite(Value);
     if (Option == "--quiet") Quiet = true;
+    if (Option == "--keep-incomplete") KeepIncomplete = true;
   }
   if (Parsed.Operands.empty()) throw UsageError("no archive given");
 
-  TVarnCompress Archive;
+  platform::CatchInterrupts();
+  TExtractingArchive Archive;
   OpenArchive(Archive, Parsed.Operands[0]);
   Archive.ExtractDirectory = Directory;
   Archive.Overwrite = Mode;
@@ -136,7 +146,11 @@ int RunExtract(const std::vector<std::string>& Arguments) {
       VolumeFinder(Volumes, Archive.CompressedFile(),
                    Terminal && platform::IsTerminal(platform::StandardStream::Input));
   ProgressBar Bar(Terminal && !Quiet);
-  Archive.OnStatus = [&](TVarnCompress&, const TlzhFileStats& Stats) { Bar.Show(Stats); };
+  Archive.OnStatus = [&](TVarnCompress&, const TlzhFileStats& Stats) {
+    // The stop request takes effect at the next block, with everything closed behind it.
+    if (platform::Interrupted()) Archive.Abort = true;
+    Bar.Show(Stats);
+  };
   // A target that existed and saw no OnReplace was kept.
   int32_t Written = 0, Kept = 0;
   bool Existed = false, Replaced = false;
@@ -149,18 +163,32 @@ int RunExtract(const std::vector<std::string>& Arguments) {
     ++(Existed && !Replaced ? Kept : Written);
   };
 
-  ShowingNativePaths(Archive, [&] {
-    if (Parsed.Operands.size() == 1) {
-      for (int32_t I = 0; I < Archive.FileCount(); ++I)
-        Archive.FilesToProcess().push_back(Archive.GetFileStats(I).FileName);
-    } else {
-      for (size_t I = 1; I < Parsed.Operands.size(); ++I)
-        Archive.FilesToProcess().push_back(Parsed.Operands[I]);
-    }
-    Archive.Extract();
-  });
+  try {
+    ShowingNativePaths(Archive, [&] {
+      if (Parsed.Operands.size() == 1) {
+        for (int32_t I = 0; I < Archive.FileCount(); ++I)
+          Archive.FilesToProcess().push_back(Archive.GetFileStats(I).FileName);
+      } else {
+        for (size_t I = 1; I < Parsed.Operands.size(); ++I)
+          Archive.FilesToProcess().push_back(Parsed.Operands[I]);
+      }
+      Archive.Extract();
+    });
+  } catch (const EVCDiskFull&) {
+    Bar.Finish();
+    const std::string Full = DiskFullMessage(Archive.Incomplete());
+    Archive.CleanUp(KeepIncomplete);
+    throw Exception(Full);
+  } catch (...) {
+    Bar.Finish();
+    Archive.CleanUp(KeepIncomplete);
+    throw;
+  }
   Bar.Finish();
-  if (Archive.Abort) throw Exception("Operation aborted by user");
+  if (Archive.Abort) {
+    Archive.CleanUp(KeepIncomplete);
+    throw Exception("Operation aborted by user");
+  }
   if (!Quiet)
     Note("extracted " + std::to_string(Written) + (Written == 1 ? " file" : " files") +
          (Kept ? ", kept " + std::to_string(Kept) + " existing" : ""));
@@ -238,7 +266,8 @@ int RunTest(const std::vector<std::string>& Arguments) {
 
 const Command ExtractCommand = {
     "extract",
-    "extract [--directory DIR] [--overwrite MODE] [--volumes DIR] [--quiet] ARCHIVE [NAME...]",
+    "extract [--directory DIR] [--overwrite MODE] [--volumes DIR] [--quiet] [--keep-incomplete] "
+    "ARCHIVE [NAME...]",
     "Extracts the named files (all when none are named) of ARCHIVE, which names any volume of\n"
     "the archive, into DIR. A NAME may be followed by \";\" and text that is ignored.\n"
     "  --directory DIR   where the files go (default: the current directory)\n"
@@ -247,7 +276,9 @@ const Command ExtractCommand = {
     "                    version-date (by version, and by date when the versions are equal)\n"
     "  --volumes DIR     where to look for a volume that is not beside ARCHIVE; without it a\n"
     "                    terminal asks for the directory\n"
-    "  --quiet           no progress bar and no summary\n",
+    "  --quiet           no progress bar and no summary\n"
+    "  --keep-incomplete keep the file being written when the run fails or is interrupted\n"
+    "                    (by default it is removed, and a line names it)\n",
     RunExtract};
 
 const Command TestCommand = {
