@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include <varn/archive/ArchiveSeal.h>
 #include <varn/archive/EVCExceptions.h>
 #include <varn/archive/cmp_TFileHeaders.h>
 #include <varn/archive/cmp_TVarnStreamCompress.h>
@@ -52,6 +53,15 @@ class TVarnCompress : public TVarnStreamCompress {
 
   TOverwriteType Overwrite = owAlways;
 
+  // Off by default. When set, ReadHeaders also reads the archive's seal (ArchiveSeal.h) and
+  // fails with EVCDamagedCatalogue or EVCDamagedSeal when catalogue and seal do not match, and
+  // Extract hashes each file's output as it writes it and, once the file is decoded, raises
+  // EVCDamagedFile naming it when the bytes differ from those sealed (before the size check
+  // and before the file gets its time). An archive without a seal, or with one of a later
+  // version, is extracted as with the check off. EVCCannotCheckSeal when the system has no
+  // SHA-256 for a sealed archive.
+  bool CheckSeal = false;
+
   TNotifyEvent OnAborted;
   TlzhFileStatsEvent OnAfterAdding;   // never fired
   TlzhFileStatsEvent OnBeforeAdding;  // never fired
@@ -68,7 +78,8 @@ class TVarnCompress : public TVarnStreamCompress {
   std::string TargetName;
 
   // Rereads the catalogue of CompressedFile. EVCCouldNotOpenCompressedFile when volume 1 is
-  // missing or cannot be opened; EVCFHCannotReadHeaders in place of any failure of the read.
+  // missing or cannot be opened; EVCFHCannotReadHeaders in place of any failure of the read
+  // (with CheckSeal, EVCDamagedCatalogue instead when the archive is sealed).
   void ReadHeaders();
   // The number of catalogue entries; reads the catalogue first if none is loaded.
   int32_t FileCount();
@@ -88,6 +99,8 @@ class TVarnCompress : public TVarnStreamCompress {
   bool CatalogueLoaded() const { return FCatalogueLoaded; }
   const TlzhFileStats& Stats() const { return FStats; }
   TFileHeaders& Headers() { return FHeaders; }
+  // What the last ReadHeaders found of the seal; Absent when CheckSeal was off.
+  const TSealReading& Seal() const { return FSeal; }
   const TFileHeader* CurrentHeader() const { return FCurrentHeader; }
 
  protected:
@@ -114,12 +127,14 @@ class TVarnCompress : public TVarnStreamCompress {
   void WriteCurrentFile(const std::string& Target);
   bool ReadCurrentVolume(TVSCBuffer& Buf, int32_t& Want, int32_t& Read);
   void MakeDoneReport();
+  void CheckSealOfCurrentFile();
   std::string TargetPath() const;
 
   uint8_t FOperation = 0;
   int32_t FCurrentDisk = 0;
   std::unique_ptr<TStream> FDestFile;
   const TFileHeader* FCurrentHeader = nullptr;
+  int32_t FCurrentIndex = -1;
   TlzhFileStats FStats;
   bool FCatalogueLoaded = false;
   std::unique_ptr<TFileStream> FSourceFile;
@@ -128,6 +143,10 @@ class TVarnCompress : public TVarnStreamCompress {
   std::string FCompressedFile;
   TFileHeaders FHeaders;
   std::vector<std::string> FFilesToProcess;
+  TSealReading FSeal;
+  bool FSealRead = false;  // the loaded catalogue's seal was looked for
+  // The hash of the current file's output, while a sealed file is written with CheckSeal.
+  std::unique_ptr<platform::Sha256> FOutputHash;
 };
 
 }  // namespace varn
