@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <varn/archive/cmp_TFileHeaders.h>
@@ -117,11 +118,10 @@ inline const char* const SealHash =
     "c0c022038508556a2bd038a80b2414f496ab8d4a83a6917d7b9b8fdb70c242aa";
 }  // namespace sealed_two_files
 
-// A sealed archive laid out by hand: setup.exe ("abababab", coded F0 61 62 61 62) and
-// readme.txt ("abc", coded 00 61 62 63). Headers at 5 and 169, the second's NextHeader naming
-// the seal at 333: magic, version 1, algorithm 1, size 148, count 2, the catalogue's digest,
-// the files' digests, the seal's own digest. The data follows from 481.
-inline Bytes SealedTwoFileVolume() {
+// The headers of the two-file archive of the format's description: setup.exe ("abababab",
+// coded F0 61 62 61 62) and readme.txt ("abc", coded 00 61 62 63) at 5 and 169, their data
+// adjacent from DataStart; the second header's NextHeader is LastNext.
+inline std::pair<Header, Header> TwoFileHeaders(int32_t DataStart, int32_t LastNext) {
   Header A;
   A.FileDate = 45000.5;
   A.FileName = "setup.exe";
@@ -129,16 +129,26 @@ inline Bytes SealedTwoFileVolume() {
   A.NextHeader = 169;
   A.OriginalSize = 8;
   A.CompressedSize = 5;
-  A.DataStart = 481;
-  A.DataEnd = 485;
+  A.DataStart = DataStart;
+  A.DataEnd = DataStart + 4;
   Header B;
   B.FileDate = 45001.25;
   B.FileName = "readme.txt";
-  B.NextHeader = 333;
+  B.NextHeader = LastNext;
   B.OriginalSize = 3;
   B.CompressedSize = 4;
-  B.DataStart = 486;
-  B.DataEnd = 489;
+  B.DataStart = DataStart + 5;
+  B.DataEnd = DataStart + 8;
+  return {A, B};
+}
+
+inline const Bytes TwoFileData = {0xF0, 0x61, 0x62, 0x61, 0x62, 0x00, 0x61, 0x62, 0x63};
+
+// That archive sealed, laid out by hand: the second header's NextHeader names the seal at 333:
+// magic, version 1, algorithm 1, size 148, count 2, the catalogue's digest, the files'
+// digests, the seal's own digest. The data follows from 481.
+inline Bytes SealedTwoFileVolume() {
+  const auto [A, B] = TwoFileHeaders(481, 333);
   Bytes Volume = Prologue(2, 0);
   Append(Volume, Record(A));
   Append(Volume, Record(B));
@@ -147,9 +157,24 @@ inline Bytes SealedTwoFileVolume() {
   Append(Volume, FromHex(sealed_two_files::HashOfAbababab));
   Append(Volume, FromHex(sealed_two_files::HashOfAbc));
   Append(Volume, FromHex(sealed_two_files::SealHash));
-  Append(Volume, {0xF0, 0x61, 0x62, 0x61, 0x62, 0x00, 0x61, 0x62, 0x63});
+  Append(Volume, TwoFileData);
   return Volume;
 }
+
+// A volume for the archive writer that hands every byte written to it on to a buffer of the
+// test.
+class VolumeCapture : public varn::TMemoryStream {
+ public:
+  explicit VolumeCapture(fixtures::Bytes& Target) : FTarget(Target) {}
+  int32_t Write(const void* Buffer, int32_t Count) override {
+    const auto* P = static_cast<const uint8_t*>(Buffer);
+    FTarget.insert(FTarget.end(), P, P + Count);
+    return Count;
+  }
+
+ private:
+  fixtures::Bytes& FTarget;
+};
 
 // Decodes one stream of the prediction coder whole.
 inline Bytes DecodeStream(const Bytes& Coded) {

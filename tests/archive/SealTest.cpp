@@ -38,18 +38,6 @@ std::string Verdict(const Bytes& Volume) {
 
 // Volume 1 of a one-volume archive of Files small files, as the writer lays it out.
 Bytes WrittenVolume1(bool Seal, int32_t Files) {
-  class Capture : public TMemoryStream {
-   public:
-    explicit Capture(fixtures::Bytes& Target) : FTarget(Target) {}
-    int32_t Write(const void* Buffer, int32_t Count) override {
-      const auto* P = static_cast<const uint8_t*>(Buffer);
-      FTarget.insert(FTarget.end(), P, P + Count);
-      return Count;
-    }
-
-   private:
-    fixtures::Bytes& FTarget;
-  };
   ArchiveWriter W;
   W.Seal = Seal;
   for (int32_t I = 0; I < Files; ++I) {
@@ -62,7 +50,9 @@ Bytes WrittenVolume1(bool Seal, int32_t Files) {
     W.Members.push_back(M);
   }
   Bytes Out;
-  W.Write([&](int32_t) -> std::unique_ptr<TStream> { return std::make_unique<Capture>(Out); });
+  W.Write([&](int32_t) -> std::unique_ptr<TStream> {
+    return std::make_unique<fixtures::VolumeCapture>(Out);
+  });
   return Out;
 }
 

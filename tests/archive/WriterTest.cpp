@@ -24,6 +24,7 @@ using fixtures::CollectData;
 using fixtures::Header;
 using fixtures::Prologue;
 using fixtures::Record;
+using fixtures::VolumeCapture;
 using varn::ArchiveMember;
 using varn::ArchivePlan;
 using varn::ArchiveWriter;
@@ -47,20 +48,6 @@ struct MemoryArchive {
   std::vector<Bytes> Volumes;
   ArchivePlan Plan;
   std::vector<int32_t> Created;
-};
-
-// A volume that hands every byte written to it on to a buffer of the test.
-class VolumeCapture : public TMemoryStream {
- public:
-  explicit VolumeCapture(fixtures::Bytes& Target) : FTarget(Target) {}
-  int32_t Write(const void* Buffer, int32_t Count) override {
-    const auto* P = static_cast<const uint8_t*>(Buffer);
-    FTarget.insert(FTarget.end(), P, P + Count);
-    return Count;
-  }
-
- private:
-  fixtures::Bytes& FTarget;
 };
 
 MemoryArchive WriteToMemory(std::vector<ArchiveMember> Members, int64_t VolumeSize) {
@@ -110,31 +97,11 @@ Bytes Sequence(int From, int To) {
 
 // The two-file archive, laid out by hand: count 2, headers at 5 and 169, data from 333.
 TEST(ArchiveLayout, TwoFileArchiveOfPart21) {
-  // "abababab" codes as F0 61 62 61 62; "abc" as 00 61 62 63.
-  const Bytes DataA = {0xF0, 0x61, 0x62, 0x61, 0x62};
-  const Bytes DataB = {0x00, 0x61, 0x62, 0x63};
-  Header A;
-  A.FileDate = 45000.5;
-  A.FileName = "setup.exe";
-  A.Version = "1.0.0.1";
-  A.NextHeader = 169;
-  A.OriginalSize = 8;
-  A.CompressedSize = 5;
-  A.DataStart = 333;
-  A.DataEnd = 337;
-  Header B;
-  B.FileDate = 45001.25;
-  B.FileName = "readme.txt";
-  B.NextHeader = 0;
-  B.OriginalSize = 3;
-  B.CompressedSize = 4;
-  B.DataStart = 338;
-  B.DataEnd = 341;
+  const auto [A, B] = fixtures::TwoFileHeaders(333, 0);
   Bytes Volume = Prologue(2, 0);
   Append(Volume, Record(A));
   Append(Volume, Record(B));
-  Append(Volume, DataA);
-  Append(Volume, DataB);
+  Append(Volume, fixtures::TwoFileData);
   ASSERT_EQ(Volume.size(), 342u);
 
   TFileHeaders Headers;
