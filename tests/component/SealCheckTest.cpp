@@ -154,9 +154,7 @@ TEST_F(SealCheck, AVolumeOfOtherMediaIsFound) {
   const ArchivePlan OtherPlan = sealed_media::Write(Other / "setup", Changed, 1024);
   const ArchivePlan Plan = Media(ThreeFiles, 1024);
   ASSERT_EQ(OtherPlan.VolumeCount, Plan.VolumeCount);
-  std::filesystem::copy_file(testing_support::Native(Other / "setup.3"),
-                             testing_support::Native(Volume(3)),
-                             std::filesystem::copy_options::overwrite_existing);
+  testing_support::WriteFile(Volume(3), testing_support::ReadFile(Other / "setup.3"));
   C.CheckSeal = true;
   EXPECT_EQ(Outcome(), "damaged file data.bin");
 }
