@@ -33,8 +33,10 @@ class TVarnCompress : public TVarnStreamCompress {
   explicit TVarnCompress(TComponent* AOwner = nullptr);
   ~TVarnCompress() override;
 
-  // Stop request: set while Extract runs, it stops the run at the next block of output.
-  // Extract clears it when it starts and sets it when it fails (other than by a stop).
+  // Stop request: set while Extract runs (from a handler or the message pump), it stops the
+  // run at the next block of output. A stop is no failure: Extract fires OnAborted and returns
+  // normally, so OnAborted is the only sign of it; the file being written stays as it is.
+  // Extract clears Abort when it starts and sets it when it fails (other than by a stop).
   bool Abort = false;
 
   // Volume 1 of the archive, always with the extension ".1". The setter takes any volume's
@@ -46,9 +48,11 @@ class TVarnCompress : public TVarnStreamCompress {
   std::string ExtractDirectory;
 
   // The names to extract, each a catalogue FileName, optionally followed by ";" and text the
-  // lookup ignores. Every Extract empties it. The setter deletes blank entries from Value
-  // itself, then copies the rest; appending to the returned list bypasses that filter.
+  // lookup ignores. Every Extract empties it, whether it succeeds or fails.
   std::vector<std::string>& FilesToProcess() { return FFilesToProcess; }
+  // Beware: changes the caller's list. The blank entries (nothing but characters of codes 0 to
+  // 32) are deleted from Value itself, then the rest is copied, untrimmed, into the component's
+  // list. Appending to the list FilesToProcess() returns bypasses that filter.
   void SetFilesToProcess(std::vector<std::string>& Value);
 
   TOverwriteType Overwrite = owAlways;
@@ -62,13 +66,16 @@ class TVarnCompress : public TVarnStreamCompress {
   // SHA-256 for a sealed archive.
   bool CheckSeal = false;
 
+  // The component only reads and extracts; OnAfterAdding, OnBeforeAdding and OnListing are
+  // never fired. They are kept so that the component's interface is whole: code written for
+  // it may assign them, and then simply never hears from them.
   TNotifyEvent OnAborted;
-  TlzhFileStatsEvent OnAfterAdding;   // never fired
-  TlzhFileStatsEvent OnBeforeAdding;  // never fired
+  TlzhFileStatsEvent OnAfterAdding;
+  TlzhFileStatsEvent OnBeforeAdding;
   TlzhFileStatsEvent OnAfterExtracting;
   TlzhFileStatsEvent OnBeforeExtracting;
   TNotifyEvent OnFullDisk;
-  TlzhFileStatsEvent OnListing;  // never fired
+  TlzhFileStatsEvent OnListing;
   TlzhNewDiskEvent OnNewDisk;
   TlzhFileStatsEvent OnReplace;
   TlzhFileStatsEvent OnStatus;
@@ -94,6 +101,11 @@ class TVarnCompress : public TVarnStreamCompress {
   // EVCDiskFull when it is not assigned.
   virtual void DiskFull();
 
+  // What the component last did: opNone until the first Extract, then opExtracting for good.
+  // opAdding is never entered (see the adding events above).
+  static constexpr uint8_t opNone = 0;
+  static constexpr uint8_t opAdding = 1;
+  static constexpr uint8_t opExtracting = 2;
   uint8_t Operation() const { return FOperation; }
   int32_t CurrentDisk() const { return FCurrentDisk; }
   bool CatalogueLoaded() const { return FCatalogueLoaded; }
@@ -130,7 +142,7 @@ class TVarnCompress : public TVarnStreamCompress {
   void CheckSealOfCurrentFile();
   std::string TargetPath() const;
 
-  uint8_t FOperation = 0;
+  uint8_t FOperation = opNone;
   int32_t FCurrentDisk = 0;
   std::unique_ptr<TStream> FDestFile;
   const TFileHeader* FCurrentHeader = nullptr;

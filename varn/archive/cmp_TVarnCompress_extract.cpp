@@ -41,7 +41,7 @@ std::string TVarnCompress::TargetPath() const {
 
 void TVarnCompress::Extract() {
   Abort = false;
-  FOperation = 2;
+  FOperation = opExtracting;
   FDestFile.reset();
   FSourceFile.reset();
   try {
