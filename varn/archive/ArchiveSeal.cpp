@@ -16,6 +16,15 @@ constexpr size_t HeadSize = seal::CatalogueHashOffset;
 constexpr int64_t MostChainSteps = 1 << 16;
 constexpr int64_t LargestSeal = 1 << 30;
 
+// One place that builds each report, rather than one at every check: the loader is a download.
+[[noreturn]] void DamagedSeal(const std::string& VolumeName) {
+  throw EVCDamagedSeal(VolumeName);
+}
+
+[[noreturn]] void DamagedCatalogue(const std::string& VolumeName) {
+  throw EVCDamagedCatalogue(VolumeName);
+}
+
 bool ReadAt(TStream& Stream, int64_t Offset, void* Buffer, int64_t Count) {
   if (Offset < 0 || Count < 0 || Count > 0x7FFFFFFF) return false;
   if (Stream.Seek(Offset, TSeekOrigin::soBeginning) != Offset) return false;
@@ -121,7 +130,7 @@ TSealReading ReadArchiveSeal(TStream& Volume1, const std::string& VolumeName) {
   if (HasMagicAt(Volume1, Expected)) {
     At = Expected;
   } else if (IsSealWithDamagedMagic(Volume1, Expected, Count)) {
-    throw EVCDamagedSeal(VolumeName);
+    DamagedSeal(VolumeName);
   } else {
     At = WalkToSeal(Volume1);
   }
@@ -129,15 +138,13 @@ TSealReading ReadArchiveSeal(TStream& Volume1, const std::string& VolumeName) {
   if (!platform::Sha256Available()) throw EVCCannotCheckSeal();
 
   uint8_t Head[HeadSize];
-  if (!ReadAt(Volume1, At, Head, HeadSize)) throw EVCDamagedSeal(VolumeName);
+  if (!ReadAt(Volume1, At, Head, HeadSize)) DamagedSeal(VolumeName);
   const int64_t Size = bytes::LoadU32(Head + seal::SizeOffset);
-  if (Size < static_cast<int64_t>(seal::FixedSize) || Size > LargestSeal)
-    throw EVCDamagedSeal(VolumeName);
+  if (Size < static_cast<int64_t>(seal::FixedSize) || Size > LargestSeal) DamagedSeal(VolumeName);
   std::vector<uint8_t> Seal(static_cast<size_t>(Size));
-  if (!ReadAt(Volume1, At, Seal.data(), Size) || !OwnHashMatches(Seal))
-    throw EVCDamagedSeal(VolumeName);
+  if (!ReadAt(Volume1, At, Seal.data(), Size) || !OwnHashMatches(Seal)) DamagedSeal(VolumeName);
   // A sound seal where HeaderCount does not lead: the count is damaged.
-  if (At != Expected) throw EVCDamagedCatalogue(VolumeName);
+  if (At != Expected) DamagedCatalogue(VolumeName);
 
   Reading.Offset = At;
   Reading.Version = bytes::LoadU16(&Seal[seal::VersionOffset]);
@@ -147,13 +154,12 @@ TSealReading ReadArchiveSeal(TStream& Volume1, const std::string& VolumeName) {
     return Reading;
   }
   const int64_t Sealed = bytes::LoadU32(&Seal[seal::CountOffset]);
-  if (Size != seal::SizeFor(Sealed)) throw EVCDamagedSeal(VolumeName);
+  if (Size != seal::SizeFor(Sealed)) DamagedSeal(VolumeName);
   TSealDigest Catalogue{};
-  if (Sealed != Count || !HashRange(Volume1, 0, Expected, Catalogue))
-    throw EVCDamagedCatalogue(VolumeName);
+  if (Sealed != Count || !HashRange(Volume1, 0, Expected, Catalogue)) DamagedCatalogue(VolumeName);
   std::copy_n(Seal.begin() + seal::CatalogueHashOffset, seal::DigestSize,
               Reading.Seal.CatalogueHash.begin());
-  if (Catalogue != Reading.Seal.CatalogueHash) throw EVCDamagedCatalogue(VolumeName);
+  if (Catalogue != Reading.Seal.CatalogueHash) DamagedCatalogue(VolumeName);
   Reading.Seal.FileHashes.resize(static_cast<size_t>(Sealed));
   for (size_t I = 0; I < Reading.Seal.FileHashes.size(); ++I)
     std::copy_n(
