@@ -17,6 +17,9 @@ int main(int argc, char** argv) {
     varn::TVarnCompress Archive;
     // The library works with Windows paths; InternalPath turns a native path into one.
     Archive.SetCompressedFile(varn::platform::InternalPath(argv[1]));
+    // Media that varn pack made carry a seal: with the check on, a damaged catalogue or file
+    // is reported (EVCDamaged...) instead of extracted.
+    Archive.CheckSeal = true;
     Archive.ReadHeaders();
     for (int32_t Index = 0; Index < Archive.FileCount(); ++Index) {
       const varn::TlzhFileStats Entry = Archive.GetFileStats(Index);

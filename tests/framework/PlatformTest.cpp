@@ -141,8 +141,8 @@ TEST(Platform, ReplacesFilesAndTellsThemApart) {
   EXPECT_EQ(testing_support::ReadFile(Dir / "a"), "new");
   EXPECT_FALSE(testing_support::Exists(Dir / "b"));
   EXPECT_FALSE(platform::RenameFile(Dir / "a", Dir / "sub"));
-  EXPECT_FALSE(platform::RemoveFile(Dir / "sub"));
-  EXPECT_TRUE(platform::RemoveFile(Dir / "a"));
+  EXPECT_FALSE(platform::DeleteFile(Dir / "sub"));
+  EXPECT_TRUE(platform::DeleteFile(Dir / "a"));
   EXPECT_FALSE(testing_support::Exists(Dir / "a"));
 }
 

@@ -65,16 +65,13 @@ void RefuseOutputVolumes(const std::vector<std::string>& NativePaths,
   }
 }
 
-void TExtractingArchive::CleanUp(bool Keep) {
+void TExtractingArchive::CleanUp(bool Keep, const char* What) {
   if (FIncomplete.empty()) return;
-  const std::string Native = platform::NativePath(FIncomplete);
-  if (Keep) {
-    std::fprintf(stderr, "varn: kept the incomplete file %s\n", Native.c_str());
-  } else if (platform::RemoveFile(FIncomplete)) {
-    std::fprintf(stderr, "varn: removed the incomplete file %s\n", Native.c_str());
-  } else {
-    std::fprintf(stderr, "varn: could not remove the incomplete file %s\n", Native.c_str());
-  }
+  const char* Done = Keep                                ? "kept"
+                     : platform::DeleteFile(FIncomplete) ? "removed"
+                                                         : "could not remove";
+  std::fprintf(stderr, "varn: %s the %s file %s\n", Done, What,
+               platform::NativePath(FIncomplete).c_str());
   FIncomplete.clear();
 }
 

@@ -36,8 +36,9 @@ class TExtractingArchive : public TVarnCompress {
  public:
   // In the program's form; empty when no file is left incomplete.
   const std::string& Incomplete() const { return FIncomplete; }
-  // Removes the incomplete file (unless Keep) and says so in one line on stderr.
-  void CleanUp(bool Keep);
+  // Removes the incomplete file (unless Keep) and says so in one line on stderr, calling it
+  // What ("incomplete", "damaged").
+  void CleanUp(bool Keep, const char* What);
 
  protected:
   std::unique_ptr<TStream> CreateDestination(const std::string& Target) override;

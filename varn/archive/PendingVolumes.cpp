@@ -52,7 +52,7 @@ PendingVolumes::PendingVolumes(std::string FirstVolume) : FFirstVolume(std::move
 
 PendingVolumes::~PendingVolumes() {
   for (const Pending& Volume : FVolumes)
-    if (!Volume.Temporary.empty()) platform::RemoveFile(Volume.Temporary);
+    if (!Volume.Temporary.empty()) platform::DeleteFile(Volume.Temporary);
 }
 
 std::string PendingVolumes::FinalName(int32_t Number) const {
@@ -104,7 +104,7 @@ PendingVolumes::Outcome PendingVolumes::Commit(int32_t Count) {
       throw Refuse(Number);
     }
     if (!platform::RenameFile(Final, Old)) {
-      platform::RemoveFile(Old);
+      platform::DeleteFile(Old);
       PutBack();
       throw Refuse(Number);
     }
@@ -114,20 +114,20 @@ PendingVolumes::Outcome PendingVolumes::Commit(int32_t Count) {
     Pending& Volume = FVolumes[static_cast<size_t>(Number - 1)];
     if (!platform::RenameFile(Volume.Temporary, FinalName(Number))) {
       for (int32_t Placed = 1; Placed < Number; ++Placed)
-        platform::RemoveFile(FinalName(Placed));
+        platform::DeleteFile(FinalName(Placed));
       PutBack();
       throw Refuse(Number);
     }
     Volume.Temporary.clear();
   }
   for (const auto& [Final, Old] : Aside)
-    platform::RemoveFile(Old);
+    platform::DeleteFile(Old);
 
   Outcome Result;
   for (int32_t Number = Count + 1; Number <= MaxVolumes; ++Number) {
     const std::string Stale = FinalName(Number);
     if (!IsFile(Stale)) continue;
-    (platform::RemoveFile(Stale) ? Result.Removed : Result.NotRemoved).push_back(Stale);
+    (platform::DeleteFile(Stale) ? Result.Removed : Result.NotRemoved).push_back(Stale);
   }
   return Result;
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include <varn/archive/ArchiveSeal.h>
 #include <varn/archive/EVCExceptions.h>
 #include <varn/archive/cmp_TFileHeaders.h>
 #include <varn/archive/cmp_TVarnStreamCompress.h>
@@ -56,6 +57,15 @@ class TVarnCompress : public TVarnStreamCompress {
 
   TOverwriteType Overwrite = owAlways;
 
+  // Off by default. When set, ReadHeaders also reads the archive's seal (ArchiveSeal.h) and
+  // fails with EVCDamagedCatalogue or EVCDamagedSeal when catalogue and seal do not match, and
+  // Extract hashes each file's output as it writes it and, once the file is decoded, raises
+  // EVCDamagedFile naming it when the bytes differ from those sealed (before the size check
+  // and before the file gets its time). An archive without a seal, or with one of a later
+  // version, is extracted as with the check off. EVCCannotCheckSeal when the system has no
+  // SHA-256 for a sealed archive.
+  bool CheckSeal = false;
+
   // The component only reads and extracts; OnAfterAdding, OnBeforeAdding and OnListing are
   // never fired. They are kept so that the component's interface is whole: code written for
   // it may assign them, and then simply never hears from them.
@@ -75,7 +85,8 @@ class TVarnCompress : public TVarnStreamCompress {
   std::string TargetName;
 
   // Rereads the catalogue of CompressedFile. EVCCouldNotOpenCompressedFile when volume 1 is
-  // missing or cannot be opened; EVCFHCannotReadHeaders in place of any failure of the read.
+  // missing or cannot be opened; EVCFHCannotReadHeaders in place of any failure of the read
+  // (with CheckSeal, EVCDamagedCatalogue instead when the archive is sealed).
   void ReadHeaders();
   // The number of catalogue entries; reads the catalogue first if none is loaded.
   int32_t FileCount();
@@ -100,6 +111,8 @@ class TVarnCompress : public TVarnStreamCompress {
   bool CatalogueLoaded() const { return FCatalogueLoaded; }
   const TlzhFileStats& Stats() const { return FStats; }
   TFileHeaders& Headers() { return FHeaders; }
+  // What the last ReadHeaders found of the seal; Absent when CheckSeal was off.
+  const TSealReading& Seal() const { return FSeal; }
   const TFileHeader* CurrentHeader() const { return FCurrentHeader; }
 
  protected:
@@ -126,12 +139,14 @@ class TVarnCompress : public TVarnStreamCompress {
   void WriteCurrentFile(const std::string& Target);
   bool ReadCurrentVolume(TVSCBuffer& Buf, int32_t& Want, int32_t& Read);
   void MakeDoneReport();
+  void CheckSealOfCurrentFile();
   std::string TargetPath() const;
 
   uint8_t FOperation = opNone;
   int32_t FCurrentDisk = 0;
   std::unique_ptr<TStream> FDestFile;
   const TFileHeader* FCurrentHeader = nullptr;
+  int32_t FCurrentIndex = -1;
   TlzhFileStats FStats;
   bool FCatalogueLoaded = false;
   std::unique_ptr<TFileStream> FSourceFile;
@@ -140,6 +155,10 @@ class TVarnCompress : public TVarnStreamCompress {
   std::string FCompressedFile;
   TFileHeaders FHeaders;
   std::vector<std::string> FFilesToProcess;
+  TSealReading FSeal;
+  bool FSealRead = false;  // the loaded catalogue's seal was looked for
+  // The hash of the current file's output, while a sealed file is written with CheckSeal.
+  std::unique_ptr<platform::Sha256> FOutputHash;
 };
 
 }  // namespace varn

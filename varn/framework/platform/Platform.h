@@ -46,9 +46,6 @@ bool CreateDirectory(const std::string& Path);
 // False when it cannot be done (a directory of the new name, a file in use on Windows, ...).
 bool RenameFile(const std::string& From, const std::string& To);
 
-// Deletes a file (never a directory); false when it cannot be deleted.
-bool RemoveFile(const std::string& Path);
-
 // What tells one file from another by whatever path it is reached (links included): device and
 // inode number on POSIX, volume serial number and file index on Windows.
 struct FileIdentity {
@@ -94,6 +91,9 @@ void CloseFile(FileHandle File);
 
 // Has the file's data written through to the disk; false when that fails.
 bool FlushFile(FileHandle File);
+
+// Removes a file (never a directory); false when it could not be removed.
+bool DeleteFile(const std::string& Path);
 
 // The last-write time of an open file, universal time.
 bool GetFileLastWriteTime(FileHandle File, FileTime& Universal);

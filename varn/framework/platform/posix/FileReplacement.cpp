@@ -25,10 +25,6 @@ bool RenameFile(const std::string& From, const std::string& To) {
   return rename(posix::ToNative(From).c_str(), posix::ToNative(To).c_str()) == 0;
 }
 
-bool RemoveFile(const std::string& Path) {
-  return !Path.empty() && unlink(posix::ToNative(Path).c_str()) == 0;
-}
-
 std::optional<FileIdentity> IdentifyFile(const std::string& Path) {
   struct stat Status;
   if (Path.empty() || stat(posix::ToNative(Path).c_str(), &Status) != 0) return std::nullopt;

@@ -19,10 +19,6 @@ bool RenameFile(const std::string& From, const std::string& To) {
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-bool RemoveFile(const std::string& Path) {
-  return DeleteFileA(Path.c_str()) != 0;
-}
-
 std::optional<FileIdentity> IdentifyFile(const std::string& Path) {
   // No access asked for: the identity of a file that others hold open can still be read.
   const HANDLE Handle =
