@@ -69,8 +69,10 @@ pack "$demo/medium" "$demo/sample/install.sh" "$demo/sample/readme.txt" "$demo/s
 echo "=== running the loader in $demo/medium (TMPDIR=$demo/temp)"
 (cd "$demo/medium" && TMPDIR="$demo/temp" "$root/build/native/loader/loader" </dev/null)
 echo "(the loader has ended with exit code $?; the installation program runs on its own)"
-for _ in $(seq 1 50); do [ -e "$demo/temp/installed" ] && break; sleep 0.1; done
-[ -e "$demo/temp/installed" ] || { echo "demo: the installation program did not finish"; exit 1; }
+# The loader unpacks into a new directory of its own below TMPDIR, which it leaves there.
+installed() { compgen -G "$demo/temp/varn-setup.*/installed" >/dev/null; }
+for _ in $(seq 1 50); do installed && break; sleep 0.1; done
+installed || { echo "demo: the installation program did not finish"; exit 1; }
 
 if command -v wineserver >/dev/null && command -v xvfb-run >/dev/null; then
   if runs_32bit_programs; then

@@ -383,6 +383,22 @@ TEST(ArchiveWriter, RefusesWhatTheFormatCannotHold) {
   EXPECT_EQ(Write({InMemory("a", testing_support::RandomBytes(50000, 6))}, 169),
             "The archive would need 333 volumes of 169 bytes; a catalogue names at most 255");
   EXPECT_EQ(Write({InMemory("a", {})}, -1), "The volume size must not be negative");
+  // Refused from its size: not a byte of it is read.
+  class HugeStream : public TStream {
+   public:
+    int32_t Read(void*, int32_t) override {
+      ADD_FAILURE() << "read";
+      return 0;
+    }
+    int32_t Write(const void*, int32_t) override { return 0; }
+    int64_t Seek(int64_t Offset, TSeekOrigin Origin) override {
+      return Origin == TSeekOrigin::soEnd ? 2200000000 + Offset : Offset;
+    }
+  };
+  ArchiveMember Huge = InMemory("huge", {});
+  Huge.OpenData = [] { return std::make_unique<HugeStream>(); };
+  EXPECT_EQ(Write({InMemory("a", {'a'}), Huge}, 0),
+            "\"huge\" has 2200000000 bytes; a catalogue entry holds at most 2147483647");
 
   // Exactly what fits is accepted.
   EXPECT_EQ(RefusalOf([] {

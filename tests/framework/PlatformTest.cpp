@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "tests/common/TestSupport.h"
 
 using namespace varn;
@@ -118,6 +120,32 @@ TEST(Platform, APathHoldingANulOpensNothing) {
   EXPECT_EQ(platform::OpenFile(Dir / std::string("a\0c", 3)), platform::InvalidFileHandle);
 }
 
+TEST(Platform, ReplacesFilesAndTellsThemApart) {
+  TempDir Dir;
+  WriteFile(Dir / "a", "old");
+  std::filesystem::create_directory(testing_support::Native(Dir / "sub"));
+  EXPECT_EQ(platform::CreateNewFile(Dir / "a"), platform::InvalidFileHandle);
+  const auto New = platform::CreateNewFile(Dir / "b");
+  ASSERT_NE(New, platform::InvalidFileHandle);
+  EXPECT_EQ(platform::WriteFile(New, "new", 3), 3);
+  EXPECT_TRUE(platform::FlushFile(New));
+  platform::CloseFile(New);
+
+  const auto A = platform::IdentifyFile(Dir / "a");
+  ASSERT_TRUE(A);
+  EXPECT_EQ(platform::IdentifyFile(Dir / "sub\\..\\a"), A);
+  EXPECT_NE(platform::IdentifyFile(Dir / "b"), A);
+  EXPECT_FALSE(platform::IdentifyFile(Dir / "missing"));
+
+  EXPECT_TRUE(platform::RenameFile(Dir / "b", Dir / "a"));
+  EXPECT_EQ(testing_support::ReadFile(Dir / "a"), "new");
+  EXPECT_FALSE(testing_support::Exists(Dir / "b"));
+  EXPECT_FALSE(platform::RenameFile(Dir / "a", Dir / "sub"));
+  EXPECT_FALSE(platform::DeleteFile(Dir / "sub"));
+  EXPECT_TRUE(platform::DeleteFile(Dir / "a"));
+  EXPECT_FALSE(testing_support::Exists(Dir / "a"));
+}
+
 TEST(Platform, NamesTheProcessEnvironment) {
   const std::string Current = platform::CurrentDirectory();
   ASSERT_FALSE(Current.empty());
@@ -127,6 +155,22 @@ TEST(Platform, NamesTheProcessEnvironment) {
   const auto Temporary = platform::TemporaryPath();
   ASSERT_TRUE(Temporary);
   EXPECT_EQ(Temporary->back(), '\\');
+  EXPECT_EQ(platform::TemporaryPath(), Temporary);
+  // Either the shared directory itself (Windows) or a new, empty one of ours below it (POSIX),
+  // which goes again here.
+  const auto Trimmed = [](std::string Path) {
+    while (Path.size() > 1 && (Path.back() == '/' || Path.back() == '\\'))
+      Path.pop_back();
+    return std::filesystem::path(Path);
+  };
+  const std::filesystem::path Made = Trimmed(testing_support::Native(*Temporary).string());
+  const std::filesystem::path Shared = Trimmed(std::filesystem::temp_directory_path().string());
+  if (Made != Shared) {
+    EXPECT_EQ(Made.parent_path(), Shared);
+    EXPECT_TRUE(std::filesystem::is_directory(Made));
+    EXPECT_TRUE(std::filesystem::is_empty(Made));
+    std::filesystem::remove(Made);
+  }
 
   const std::string Module = platform::ModuleFileName();
   EXPECT_NE(Module.find("framework_tests"), std::string::npos);

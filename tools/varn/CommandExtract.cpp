@@ -10,6 +10,7 @@
 #include <varn/framework/platform/Platform.h>
 #include <varn/support/PathHelpers.h>
 #include "tools/varn/Commands.h"
+#include "tools/varn/Safeguards.h"
 
 namespace varn::cli {
 namespace {
@@ -128,6 +129,13 @@ class ProgressBar {
   bool FDrawn = false;
 };
 
+// The library's "Disk is full", with the file and the directory it could not be written in.
+std::string DiskFullMessage(const std::string& Target) {
+  const std::string Directory = RemoveBackslash(DirectoryPart(Target));
+  return "Disk is full: could not write all of " + FileNamePart(Target) + " in " +
+         (Directory.empty() ? "the current directory" : platform::NativePath(Directory));
+}
+
 int RunExtract(const std::vector<std::string>& Arguments) {
   const ParsedArguments Parsed = ParseArguments(
       Arguments, {"--directory", "--overwrite", "--volumes"}, {"--quiet", "--keep-incomplete"});
@@ -143,7 +151,8 @@ int RunExtract(const std::vector<std::string>& Arguments) {
   }
   if (Parsed.Operands.empty()) throw UsageError("no archive given");
 
-  TVarnCompress Archive;
+  platform::CatchInterrupts();
+  TExtractingArchive Archive;
   OpenArchive(Archive, Parsed.Operands[0]);
   Archive.ExtractDirectory = Directory;
   Archive.Overwrite = Mode;
@@ -153,14 +162,16 @@ int RunExtract(const std::vector<std::string>& Arguments) {
       VolumeFinder(Volumes, Archive.CompressedFile(),
                    Terminal && platform::IsTerminal(platform::StandardStream::Input));
   ProgressBar Bar(Terminal && !Quiet);
-  Archive.OnStatus = [&](TVarnCompress&, const TlzhFileStats& Stats) { Bar.Show(Stats); };
+  Archive.OnStatus = [&](TVarnCompress&, const TlzhFileStats& Stats) {
+    // The stop request takes effect at the next block, with everything closed behind it.
+    if (platform::Interrupted()) Archive.Abort = true;
+    Bar.Show(Stats);
+  };
   // A target that existed and saw no OnReplace was kept.
   int32_t Written = 0, Kept = 0;
   bool Existed = false, Replaced = false;
-  std::string Target;
   Archive.OnBeforeExtracting = [&](TVarnCompress& V, const TlzhFileStats&) {
-    Target = AddBackslash(V.ExtractDirectory) + TargetFileName(V.TargetName);
-    Existed = IsExistingFile(Target);
+    Existed = IsExistingFile(AddBackslash(V.ExtractDirectory) + TargetFileName(V.TargetName));
     Replaced = false;
   };
   Archive.OnReplace = [&](TVarnCompress&, const TlzhFileStats&) { Replaced = true; };
@@ -168,27 +179,39 @@ int RunExtract(const std::vector<std::string>& Arguments) {
     ++(Existed && !Replaced ? Kept : Written);
   };
 
-  ShowingNativePaths(Archive, [&] {
-    Archive.ReadHeaders();
-    if (Parsed.Operands.size() == 1) {
-      for (int32_t I = 0; I < Archive.FileCount(); ++I)
-        Archive.FilesToProcess().push_back(Archive.GetFileStats(I).FileName);
-    } else {
-      for (size_t I = 1; I < Parsed.Operands.size(); ++I)
-        Archive.FilesToProcess().push_back(Parsed.Operands[I]);
-    }
-    if (!Quiet && !SealRemark(Archive.Seal()).empty()) Note(SealRemark(Archive.Seal()));
-    try {
+  try {
+    ShowingNativePaths(Archive, [&] {
+      Archive.ReadHeaders();
+      if (Parsed.Operands.size() == 1) {
+        for (int32_t I = 0; I < Archive.FileCount(); ++I)
+          Archive.FilesToProcess().push_back(Archive.GetFileStats(I).FileName);
+      } else {
+        for (size_t I = 1; I < Parsed.Operands.size(); ++I)
+          Archive.FilesToProcess().push_back(Parsed.Operands[I]);
+      }
+      if (!Quiet && !SealRemark(Archive.Seal()).empty()) Note(SealRemark(Archive.Seal()));
       Archive.Extract();
-    } catch (const EVCDamagedFile&) {
-      // A damaged file is no installation file: it goes, unless the user wants to look at it.
-      Bar.Finish();
-      if (!KeepIncomplete) platform::DeleteFile(Target);
-      throw;
-    }
-  });
+    });
+  } catch (const EVCDiskFull&) {
+    Bar.Finish();
+    const std::string Full = DiskFullMessage(Archive.Incomplete());
+    Archive.CleanUp(KeepIncomplete, "incomplete");
+    throw Exception(Full);
+  } catch (const EVCDamagedFile&) {
+    // A damaged file is no installation file: it goes, unless the user wants to look at it.
+    Bar.Finish();
+    Archive.CleanUp(KeepIncomplete, "damaged");
+    throw;
+  } catch (...) {
+    Bar.Finish();
+    Archive.CleanUp(KeepIncomplete, "incomplete");
+    throw;
+  }
   Bar.Finish();
-  if (Archive.Abort) throw Exception("Operation aborted by user");
+  if (Archive.Abort) {
+    Archive.CleanUp(KeepIncomplete, "incomplete");
+    throw Exception("Operation aborted by user");
+  }
   if (!Quiet)
     Note("extracted " + std::to_string(Written) + (Written == 1 ? " file" : " files") +
          (Kept ? ", kept " + std::to_string(Kept) + " existing" : ""));
@@ -287,7 +310,9 @@ const Command ExtractCommand = {
     "  --volumes DIR     where to look for a volume that is not beside ARCHIVE; without it a\n"
     "                    terminal asks for the directory\n"
     "  --quiet           no progress bar and no summary\n"
-    "  --keep-incomplete keep a file that failed its check\n",
+    "  --keep-incomplete keep the file being written when the run fails or is interrupted, or\n"
+    "                    a file that failed its check (by default it is removed, and a line\n"
+    "                    names it)\n",
     RunExtract};
 
 const Command TestCommand = {

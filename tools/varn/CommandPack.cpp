@@ -3,10 +3,12 @@
 #include <vector>
 
 #include <varn/archive/ArchiveWriter.h>
+#include <varn/archive/PendingVolumes.h>
 #include <varn/framework/platform/Platform.h>
 #include <varn/support/PathHelpers.h>
 #include <varn/versioninfo/cmp_TVersion.h>
 #include "tools/varn/Commands.h"
+#include "tools/varn/Safeguards.h"
 
 namespace varn::cli {
 namespace {
@@ -17,6 +19,21 @@ std::string ReadFileVersion(const std::string& Path) {
   static TVersionResource Reader(nullptr);
   Reader.SetFileName(Path);
   return Reader.VersionInfo().FileVersion;
+}
+
+std::string NativeList(const std::vector<std::string>& Names) {
+  std::string List;
+  for (size_t I = 0; I < Names.size(); ++I)
+    List += (I == 0 ? "" : I + 1 == Names.size() ? " and " : ", ") + platform::NativePath(Names[I]);
+  return List;
+}
+
+void NoteStaleVolumes(const PendingVolumes::Outcome& Replaced) {
+  if (!Replaced.Removed.empty())
+    Note("removed " + NativeList(Replaced.Removed) + ", the rest of the medium replaced");
+  if (!Replaced.NotRemoved.empty())
+    Note("warning: could not remove " + NativeList(Replaced.NotRemoved) +
+         ", the rest of the medium replaced");
 }
 
 int RunPack(const std::vector<std::string>& Arguments) {
@@ -53,9 +70,7 @@ int RunPack(const std::vector<std::string>& Arguments) {
     throw UsageError("the output file must have the extension .1 (volume n gets .n), not \"" +
                      Output + "\"");
 
-  std::vector<std::string> Names;
-  for (const std::string& Path : Paths)
-    Names.push_back(FileNamePart(platform::InternalPath(Path)));
+  std::vector<std::string> Names(Paths.size());
   std::vector<bool> Renamed(Paths.size(), false);
   for (const auto& [Archived, Path] : Renames) {
     bool Found = false;
@@ -68,22 +83,34 @@ int RunPack(const std::vector<std::string>& Arguments) {
     if (!Found)
       throw UsageError("option --name names " + Path + ", which is not among the files to pack");
   }
+  for (size_t I = 0; I < Paths.size(); ++I)
+    if (!Renamed[I]) Names[I] = OwnFileName(Paths[I]);
+  RefuseOutputVolumes(Paths, FirstVolume);
 
+  platform::CatchInterrupts();
   ArchiveWriter Writer;
   Writer.VolumeSize = VolumeSize;
   Writer.Seal = Seal;
   Writer.OnWarning = [](const std::string& Message) { Note("warning: " + Message); };
-  for (size_t I = 0; I < Paths.size(); ++I)
-    Writer.Members.push_back(
-        MemberFromFile(platform::InternalPath(Paths[I]), Names[I], ReadFileVersion));
+  for (size_t I = 0; I < Paths.size(); ++I) {
+    ArchiveMember Member =
+        MemberFromFile(platform::InternalPath(Paths[I]), Names[I], ReadFileVersion);
+    Member.OpenData = Interruptible(std::move(Member.OpenData));
+    Writer.Members.push_back(std::move(Member));
+  }
   CreateDirectoryChain(RemoveBackslash(DirectoryPart(FirstVolume)));
-  const ArchivePlan Plan = WriteArchiveFiles(Writer, FirstVolume);
+  // Written under temporary names; the old medium is replaced only when all is done.
+  PendingVolumes Pending(FirstVolume);
+  const ArchivePlan Plan = Pending.Write(Writer);
+  EndIfInterrupted();
+  const PendingVolumes::Outcome Replaced = Pending.Commit(Plan.VolumeCount);
 
   std::string Volumes = Output;
   if (Plan.VolumeCount > 1)
     Volumes += " to " + platform::NativePath(VolumeFileName(FirstVolume, Plan.VolumeCount));
   Note("packed " + std::to_string(Paths.size()) + (Paths.size() == 1 ? " file" : " files") +
        " into " + Volumes);
+  NoteStaleVolumes(Replaced);
   return 0;
 }
 
@@ -94,7 +121,11 @@ const Command PackCommand = {
     "pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... [--no-seal] PATH...",
     "Packs the files PATH... into an archive. The first PATH becomes catalogue entry 0, the\n"
     "installation program. Each file is archived under its base name, with its modification\n"
-    "time and, for a Windows executable with version information, its file version.\n"
+    "time and, for a Windows executable with version information, its file version. A name\n"
+    "that extraction could never write (a device name such as CON, \"..\", a control\n"
+    "character, \"/\" or \";\") is refused. The volumes are written under temporary names and\n"
+    "replace an existing medium of the same name only when all are complete; its further\n"
+    "volumes are then removed. A failure or an interrupt leaves the old medium as it was.\n"
     "Volume 1 carries a seal: the SHA-256 of the catalogue and of every file, which the loader,\n"
     "varn test and varn extract check, so that damaged or mixed-up volumes are found before\n"
     "anything runs. Readers that do not know the seal read the archive as before.\n"
@@ -103,7 +134,8 @@ const Command PackCommand = {
     "  --volume-size SIZE     bytes per volume, with an optional suffix k (1024) or M (1024k);\n"
     "                         every volume but the last is filled to exactly SIZE bytes\n"
     "                         (default: one volume)\n"
-    "  --name ARCHIVED=PATH   archive the listed PATH under the name ARCHIVED\n"
+    "  --name ARCHIVED=PATH   archive the listed PATH under the name ARCHIVED, which may have\n"
+    "                         a directory part before a \\ (extraction drops it)\n"
     "  --no-seal              leave the seal out\n",
     RunPack};
 

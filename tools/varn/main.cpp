@@ -8,6 +8,7 @@
 #include <varn/framework/Exceptions.h>
 #include <varn/framework/platform/Platform.h>
 #include "tools/varn/Commands.h"
+#include "tools/varn/Safeguards.h"
 
 using namespace varn;
 
@@ -66,8 +67,10 @@ int Run(const std::vector<std::string>& Arguments) {
   } catch (const varn::cli::UsageError& E) {
     return UsageFailure(E.what(), CommandUsage);
   } catch (const Exception& E) {
+    varn::cli::EndIfInterrupted();
     return Failure(E.Message());
   } catch (const std::exception& E) {
+    varn::cli::EndIfInterrupted();
     return Failure(E.what());
   }
 }

@@ -5,7 +5,9 @@
 #include <limits>
 
 #include <varn/archive/ArchiveSeal.h>
+#include <varn/archive/PendingVolumes.h>
 #include <varn/archive/PredictionEncoder.h>
+#include <varn/archive/TargetPath.h>
 #include <varn/support/ByteReader.h>
 #include <varn/support/PathHelpers.h>
 
@@ -35,6 +37,23 @@ std::string Quoted(const std::string& Text) {
   return "\"" + Text + "\"";
 }
 
+// Control characters shown as \xNN, so that a message stays one line.
+std::string Printable(const std::string& Text) {
+  static constexpr char Hex[] = "0123456789ABCDEF";
+  std::string Out;
+  for (const char C : Text) {
+    const auto Code = static_cast<unsigned char>(C);
+    if (Code >= 32 && Code != 127) {
+      Out += C;
+    } else {
+      Out += "\\x";
+      Out += Hex[Code >> 4];
+      Out += Hex[Code & 15];
+    }
+  }
+  return Out;
+}
+
 void CheckMembers(const std::vector<ArchiveMember>& Members) {
   for (size_t I = 0; I < Members.size(); ++I) {
     const ArchiveMember& M = Members[I];
@@ -47,10 +66,22 @@ void CheckMembers(const std::vector<ArchiveMember>& Members) {
       throw EArchiveWriter("The version " + Quoted(M.Version) + " of " + Describe(M) + " has " +
                            std::to_string(M.Version.size()) +
                            " characters; a catalogue entry holds at most 22");
-    for (size_t J = 0; J < I; ++J)
+    const std::string Problem = ArchivedNameProblem(M.Name);
+    if (!Problem.empty())
+      throw EArchiveWriter("The archived name " + Quoted(Printable(M.Name)) +
+                           (M.Origin.empty() ? "" : " of " + M.Origin) +
+                           " could never be extracted: " + Problem);
+    // Extraction writes only the part after the last '\' or ':', so two names that differ
+    // before it would land on one file.
+    const std::string Target = FoldAscii(TargetFileName(M.Name));
+    for (size_t J = 0; J < I; ++J) {
       if (FoldAscii(Members[J].Name) == FoldAscii(M.Name))
         throw EArchiveWriter("Two files would be archived as " + Quoted(M.Name) + ": " +
                              Describe(Members[J]) + " and " + Describe(M));
+      if (FoldAscii(TargetFileName(Members[J].Name)) == Target)
+        throw EArchiveWriter("Two files would be extracted as " + Quoted(TargetFileName(M.Name)) +
+                             ": " + Describe(Members[J]) + " and " + Describe(M));
+    }
   }
 }
 
@@ -128,6 +159,10 @@ struct MemberCoder {
 
   MemberSizes Code(const ArchiveMember& Member, VolumeOutput* Sink, TSealDigest* Digest) {
     auto Stream = OpenMember(Member);
+    // Refused from its size where the stream knows it, not after reading gigabytes.
+    if (const int64_t Size = Stream->Size(); Size > MaxArchiveOffset)
+      throw EArchiveWriter(Describe(Member) + " has " + std::to_string(Size) +
+                           " bytes; a catalogue entry holds at most 2147483647");
     MemberSizes Sizes;
     Encoder.Reset();
     std::unique_ptr<platform::Sha256> Hash;
@@ -366,23 +401,10 @@ std::string VolumeFileName(const std::string& FirstVolume, int32_t Number) {
 }
 
 ArchivePlan WriteArchiveFiles(ArchiveWriter& Writer, const std::string& FirstVolume) {
-  const auto NameOf = [&](int32_t Number) {
-    return Number == 1 ? FirstVolume : VolumeFileName(FirstVolume, Number);
-  };
-  const auto Create = [&](int32_t Number) -> std::unique_ptr<TStream> {
-    const std::string Name = NameOf(Number);
-    try {
-      return std::make_unique<TFileStream>(Name, TFileMode::fmCreate);
-    } catch (const EFCreateError&) {
-      throw EArchiveWriter("Cannot create file " + platform::NativePath(Name));
-    }
-  };
-  try {
-    return Writer.Write(Create);
-  } catch (const EArchiveVolumeWrite& E) {
-    throw EArchiveWriter("Could not write all bytes of " + platform::NativePath(NameOf(E.Volume)) +
-                         "; the disk may be full");
-  }
+  PendingVolumes Volumes(FirstVolume);
+  const ArchivePlan Plan = Volumes.Write(Writer);
+  Volumes.Commit(Plan.VolumeCount);
+  return Plan;
 }
 
 }  // namespace varn

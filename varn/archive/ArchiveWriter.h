@@ -10,10 +10,12 @@
 // unused bytes of the string slots are zero: the same members give the same bytes.
 //
 // What the format cannot hold is refused with EArchiveWriter before any volume is created:
-// more than 255 volumes; a file, a total or an offset beyond 2^31-1; a blank name or one of
-// more than 103 characters; a version of more than 22; two members with the same name (the
-// reader would only ever find the first); a first volume too small for the whole catalogue
-// (and seal).
+// more than 255 volumes; a file, a total or an offset beyond 2^31-1 (from the size of a
+// member's stream before it is read, where the stream knows it); a blank name or one of more
+// than 103 characters; a version of more than 22; a name that could never be extracted
+// (ArchivedNameProblem); two members with the same name (the reader would only ever find the
+// first), or whose names extraction writes as one file; a first volume too small for the
+// whole catalogue (and seal).
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -118,7 +120,9 @@ ArchiveMember MemberFromFile(const std::string& Path, const std::string& Archive
 // replaced by "." and the number.
 std::string VolumeFileName(const std::string& FirstVolume, int32_t Number);
 
-// Writes the archive into files: volume 1 is FirstVolume, volume n VolumeFileName(n).
+// Writes the archive into files: volume 1 is FirstVolume, volume n VolumeFileName(n). The
+// files replace a medium of that name whole or not at all, the old one's further volumes
+// included (PendingVolumes).
 ArchivePlan WriteArchiveFiles(ArchiveWriter& Writer, const std::string& FirstVolume);
 
 }  // namespace varn

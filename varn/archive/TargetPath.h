@@ -17,4 +17,15 @@ std::string TargetFileName(const std::string& Name);
 // ignored).
 bool IsSafeTargetName(const std::string& Name);
 
+// Which rule of IsSafeTargetName the name breaks, as the end of a sentence about it ("is a
+// Windows device name"); nullptr when it breaks none.
+const char* TargetNameProblem(const std::string& Name);
+
+// Why a catalogue entry of this name could never be extracted, as the end of a sentence about
+// it; empty when it can be. The part that extraction keeps (TargetFileName) must pass
+// IsSafeTargetName, and the whole name may hold no control character, no '/' (the OS of the
+// extracting machine may take it for a separator) and no ';' (an entry is looked up by the
+// text before its first ';', so a name holding one is never found).
+std::string ArchivedNameProblem(const std::string& Name);
+
 }  // namespace varn

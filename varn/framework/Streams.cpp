@@ -36,8 +36,9 @@ platform::SeekOrigin ToPlatform(TSeekOrigin Origin) {
 }  // namespace
 
 TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : FFileName(FileName) {
-  if (Mode == TFileMode::fmCreate) {
-    FHandle = platform::CreateFile(FileName);
+  if (Mode == TFileMode::fmCreate || Mode == TFileMode::fmCreateNew) {
+    FHandle = Mode == TFileMode::fmCreate ? platform::CreateFile(FileName)
+                                          : platform::CreateNewFile(FileName);
     if (FHandle == platform::InvalidFileHandle) throw EFCreateError(FileName);
   } else {
     FHandle = platform::OpenFile(FileName);

@@ -32,6 +32,7 @@ class TStream {
 enum class TFileMode {
   fmOpenReadShared,  // existing file, read only, others may read and write
   fmCreate,          // created afresh (truncated), read and write, not shared; no symlink followed
+  fmCreateNew,       // as fmCreate, but only where no entry of that name exists yet
 };
 
 class TFileStream : public TStream {

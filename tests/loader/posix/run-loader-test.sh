@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The Linux loader end to end: real media in a directory whose name holds a blank, TMPDIR set
-# (with a blank too), a shell-script installation program that records its argument. Then the
-# failures a person meets: no setup.1 in the current directory (only beside the program) and
-# a missing volume. Then sealed media: a run as usual, and a damaged byte in a file's data (in
-# volume 1 and 2), in the catalogue, in the seal and in the seal's own hash, each reported by
-# name before anything starts. Every run ends with exit code 0 and without waiting for input.
+# (with a blank too), a shell-script installation program that records its argument. TMPDIR is
+# shared the way /tmp is (world-writable, sticky), and another user (nobody, where this test
+# may switch to it) has planted a writable install.sh there: the loader must unpack into a
+# directory of its own and run its own program. Then the failures a person meets: no setup.1
+# in the current directory (only beside the program) and a missing volume. Then sealed media: a
+# run as usual, and a damaged byte in a file's data (in volume 1 and 2), in the catalogue, in
+# the seal and in the seal's own hash, each reported by name before anything starts. Every run
+# ends with exit code 0 and without waiting for input.
 # Usage: run-loader-test.sh LOADER MAKE_MEDIA
 set -u
 loader=$1
@@ -28,6 +31,21 @@ printf 'companion\n' >"$work/source/readme.txt"
   "$work/source/readme.txt" || { echo "FAIL: cannot make the media"; exit 1; }
 [ -f "$media/setup.3" ] || fail "the media should span several volumes"
 
+# The plant: a script anyone may rewrite, under the name the loader is about to write and run.
+chmod 1777 "$temp"
+chmod o+x "$work"
+planted='#!/bin/sh
+touch "$(dirname "$0")/hijacked"
+'
+plant="printf '%s' '$planted' >'$temp/install.sh' && chmod 777 '$temp/install.sh'"
+if [ "$(id -u)" = 0 ] && setpriv --reuid=nobody --regid=nogroup --clear-groups true 2>/dev/null; then
+  setpriv --reuid=nobody --regid=nogroup --clear-groups sh -c "$plant" || fail "cannot plant"
+  [ "$(stat -c %U "$temp/install.sh")" = nobody ] || fail "the plant is not nobody's"
+else
+  sh -c "$plant" || fail "cannot plant"
+  [ "$(id -u)" = 0 ] && chown 65534:65534 "$temp/install.sh"
+fi
+
 run_loader() {  # DIRECTORY: runs the loader there, stdin not a terminal
   (cd "$1" && TMPDIR="$temp" timeout 30 "$loader" </dev/null >"$work/out" 2>"$work/err")
 }
@@ -45,12 +63,20 @@ if [ -s "$temp/argument.txt" ]; then
 else
   fail "the installation program did not run"
 fi
+[ "$(cat "$temp/install.sh")" = "${planted%
+}" ] || fail "the planted file was written to"
+[ -e "$temp/hijacked" ] && fail "the planted program was run"
+private=("$temp"/varn-setup.*)
+[ ${#private[@]} -eq 1 ] && [ -d "${private[0]}" ] || fail "no one new directory in TMPDIR"
+private=${private[0]}
+[ "$(stat -c '%a %u' "$private")" = "700 $(id -u)" ] ||
+  fail "the directory is $(stat -c '%a, owned by %u' "$private")"
 for f in install.sh data.bin readme.txt; do
-  cmp -s "$work/source/$f" "$temp/$f" || fail "$f extracted wrongly"
-  stamp=$(date -d "@$(stat -c %Y "$temp/$f")" '+%F %T')
+  cmp -s "$work/source/$f" "$private/$f" || fail "$f extracted wrongly"
+  stamp=$(date -d "@$(stat -c %Y "$private/$f")" '+%F %T')
   [ "$stamp" = "2020-06-18 12:00:00" ] || fail "$f dated $stamp"
 done
-[ -x "$temp/install.sh" ] || fail "the program was not made executable"
+[ -x "$private/install.sh" ] || fail "the program was not made executable"
 head -n 1 "$work/err" | grep -qx "Initializing installation software." || fail "no label first"
 tail -n 1 "$work/err" | grep -q "\] 100%$" || fail "the bar did not end at 100%"
 cat "$work/err"

@@ -42,6 +42,22 @@ std::optional<uint32_t> FileAttributes(const std::string& Path);
 // Creates one directory; false when it could not be created (or exists already).
 bool CreateDirectory(const std::string& Path);
 
+// Renames a file within its directory; a file of the new name is replaced in the same step.
+// False when it cannot be done (a directory of the new name, a file in use on Windows, ...).
+bool RenameFile(const std::string& From, const std::string& To);
+
+// What tells one file from another by whatever path it is reached (links included): device and
+// inode number on POSIX, volume serial number and file index on Windows.
+struct FileIdentity {
+  uint64_t Volume = 0;
+  uint64_t Index = 0;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// The identity of the file or directory at Path; nothing when there is none or it cannot be
+// reached.
+std::optional<FileIdentity> IdentifyFile(const std::string& Path);
+
 // An open file. Files are opened by these two calls only and closed by CloseFile. Both fail for
 // a path holding a NUL: the OS would open only the part before it.
 using FileHandle = std::intptr_t;
@@ -53,6 +69,11 @@ FileHandle OpenFile(const std::string& Path);
 // Creates a file afresh (an existing one is truncated) for reading and writing, not shared,
 // with normal attributes. A symbolic link at Path is never followed: the call fails instead.
 FileHandle CreateFile(const std::string& Path);
+
+// Creates a file only if no entry of that name exists (a symbolic link included), for reading
+// and writing, not shared; fails otherwise. So a name chosen for a file of our own can never
+// lead into a file that someone else placed there.
+FileHandle CreateNewFile(const std::string& Path);
 
 // The number of bytes read (0 at the end), or -1 when the call fails.
 int32_t ReadFile(FileHandle File, void* Buffer, int32_t Count);
@@ -67,6 +88,9 @@ enum class SeekOrigin { Beginning, Current, End };
 int64_t SeekFile(FileHandle File, int64_t Offset, SeekOrigin Origin);
 
 void CloseFile(FileHandle File);
+
+// Has the file's data written through to the disk; false when that fails.
+bool FlushFile(FileHandle File);
 
 // Removes a file (never a directory); false when it could not be removed.
 bool DeleteFile(const std::string& Path);
@@ -90,11 +114,19 @@ bool DosDateTimeToFileTime(uint16_t FatDate, uint16_t FatTime, FileTime& Time);
 std::string InternalPath(const std::string& Native);
 std::string NativePath(const std::string& Internal);
 
+// The last part of a native path as the OS splits it: after the last '/' on POSIX (where a
+// '\' or ':' is part of a name), after the last '\' or '/' or a drive's colon on Windows.
+std::string NativeFileName(const std::string& Native);
+
 // The process's current directory: no trailing backslash, except at a root.
 std::string CurrentDirectory();
 
 // The directory for temporary files, with a trailing backslash, read whole whatever its
-// length; nothing when the platform cannot name one.
+// length; nothing when the platform cannot name one. On Windows the per-user TEMP, private
+// already. On POSIX the shared $TMPDIR (or /tmp) is no such place: another user may have put
+// files there under the names a program is about to write. So it is a new directory of this
+// process alone below it (mkdtemp, mode 0700), made by the first call; later calls give the
+// same one. Nothing removes it: a program started from it may still need its files.
 std::optional<std::string> TemporaryPath();
 
 // Starts a program from a command line and does not wait for it; false when it could not be
@@ -111,6 +143,20 @@ enum class StandardStream { Input, Output, Error };
 
 // True when the standard stream is an interactive terminal (a console on Windows).
 bool IsTerminal(StandardStream Stream);
+
+// From now on an interrupt (SIGINT, SIGTERM or SIGHUP on POSIX; Ctrl-C or Ctrl-Break on
+// Windows) does not end the process but is only noted, so that a long run can stop at a point
+// of its choosing and clean up. A signal that was ignored when the process started stays
+// ignored (a program started in the background by a shell is not meant to be interrupted).
+// A blocking read from a terminal returns early when an interrupt comes.
+void CatchInterrupts();
+
+// Whether an interrupt has come since CatchInterrupts.
+bool Interrupted();
+
+// Ends the process as the interrupt that came would have ended it, had it not been caught, so
+// that whoever started the program sees it was interrupted.
+[[noreturn]] void EndAsInterrupted();
 
 // Called first by every program entry: sets up the process so that failures come back as
 // results rather than as system dialogs or signals (a full disk or a file-size limit shows as

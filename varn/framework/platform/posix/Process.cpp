@@ -21,6 +21,9 @@ std::string InternalPath(const std::string& Native) {
 std::string NativePath(const std::string& Internal) {
   return posix::ToNative(Internal);
 }
+std::string NativeFileName(const std::string& Native) {
+  return Native.substr(Native.rfind('/') + 1);
+}
 
 std::string CurrentDirectory() {
   std::vector<char> Buffer(PATH_MAX);
@@ -31,11 +34,23 @@ std::string CurrentDirectory() {
   return posix::FromNative(Buffer.data());
 }
 
-std::optional<std::string> TemporaryPath() {
+namespace {
+
+std::optional<std::string> MakePrivateTemporaryDirectory() {
   const char* Variable = getenv("TMPDIR");
-  std::string Path = (Variable && *Variable) ? Variable : "/tmp";
-  if (Path.back() != '/') Path += '/';
-  return posix::FromNative(Path);
+  std::string Template = (Variable && *Variable) ? Variable : "/tmp";
+  if (Template.back() != '/') Template += '/';
+  Template += "varn-setup.XXXXXX";
+  // mkdtemp makes the directory anew, with mode 0700, under a name nobody could foresee.
+  if (!mkdtemp(Template.data())) return std::nullopt;
+  return posix::FromNative(Template + '/');
+}
+
+}  // namespace
+
+std::optional<std::string> TemporaryPath() {
+  static const std::optional<std::string> Private = MakePrivateTemporaryDirectory();
+  return Private;
 }
 
 namespace {

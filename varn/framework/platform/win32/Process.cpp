@@ -11,6 +11,11 @@ std::string InternalPath(const std::string& Native) {
 std::string NativePath(const std::string& Internal) {
   return Internal;
 }
+std::string NativeFileName(const std::string& Native) {
+  const size_t Separator = Native.find_last_of("\\/");
+  if (Separator != std::string::npos) return Native.substr(Separator + 1);
+  return Native.size() >= 2 && Native[1] == ':' ? Native.substr(2) : Native;
+}
 
 std::string CurrentDirectory() {
   const DWORD Needed = GetCurrentDirectoryA(0, nullptr);

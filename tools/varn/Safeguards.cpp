@@ -1,0 +1,90 @@
+#include "tools/varn/Safeguards.h"
+
+#include <cstdio>
+#include <optional>
+#include <utility>
+
+#include <varn/archive/ArchiveWriter.h>
+#include <varn/framework/platform/Platform.h>
+
+namespace varn::cli {
+namespace {
+
+class InterruptibleStream : public TStream {
+ public:
+  explicit InterruptibleStream(std::unique_ptr<TStream> Inner) : FInner(std::move(Inner)) {}
+  int32_t Read(void* Buffer, int32_t Count) override {
+    return platform::Interrupted() ? 0 : FInner->Read(Buffer, Count);
+  }
+  int32_t Write(const void* Buffer, int32_t Count) override { return FInner->Write(Buffer, Count); }
+  int64_t Seek(int64_t Offset, TSeekOrigin Origin) override { return FInner->Seek(Offset, Origin); }
+
+ private:
+  std::unique_ptr<TStream> FInner;
+};
+
+}  // namespace
+
+std::function<std::unique_ptr<TStream>()> Interruptible(
+    std::function<std::unique_ptr<TStream>()> Open) {
+  return [Open = std::move(Open)]() -> std::unique_ptr<TStream> {
+    return std::make_unique<InterruptibleStream>(Open());
+  };
+}
+
+void EndIfInterrupted() {
+  if (!platform::Interrupted()) return;
+  std::fprintf(stderr, "varn: interrupted\n");
+  platform::EndAsInterrupted();
+}
+
+std::string OwnFileName(const std::string& NativePath) {
+  const std::string Name = platform::NativeFileName(NativePath);
+  const size_t Separator = Name.find_first_of("\\:");
+  if (Separator != std::string::npos)
+    throw Exception("Cannot pack " + NativePath + " under its own name: it holds a " +
+                    Name[Separator] +
+                    ", after which extraction would cut it; give it a name with --name");
+  return Name;
+}
+
+void RefuseOutputVolumes(const std::vector<std::string>& NativePaths,
+                         const std::string& FirstVolume) {
+  std::vector<std::pair<int32_t, platform::FileIdentity>> Volumes;
+  for (int32_t Number = 1; Number <= MaxVolumes; ++Number)
+    if (const auto Identity = platform::IdentifyFile(VolumeFileName(FirstVolume, Number)))
+      Volumes.emplace_back(Number, *Identity);
+  for (const std::string& Path : NativePaths) {
+    const auto Identity = platform::IdentifyFile(platform::InternalPath(Path));
+    if (!Identity) continue;
+    for (const auto& [Number, Volume] : Volumes)
+      if (*Identity == Volume)
+        throw Exception("Cannot pack " + Path + ": it is " +
+                        platform::NativePath(VolumeFileName(FirstVolume, Number)) +
+                        ", which writing the medium would replace or remove");
+  }
+}
+
+void TExtractingArchive::CleanUp(bool Keep, const char* What) {
+  if (FIncomplete.empty()) return;
+  const char* Done = Keep                                ? "kept"
+                     : platform::DeleteFile(FIncomplete) ? "removed"
+                                                         : "could not remove";
+  std::fprintf(stderr, "varn: %s the %s file %s\n", Done, What,
+               platform::NativePath(FIncomplete).c_str());
+  FIncomplete.clear();
+}
+
+std::unique_ptr<TStream> TExtractingArchive::CreateDestination(const std::string& Target) {
+  auto Destination = TVarnCompress::CreateDestination(Target);
+  FIncomplete = Target;
+  return Destination;
+}
+
+bool TExtractingArchive::SetDestinationDate(TStream& Destination, int32_t FileDate) {
+  const bool Set = TVarnCompress::SetDestinationDate(Destination, FileDate);
+  if (Set) FIncomplete.clear();
+  return Set;
+}
+
+}  // namespace varn::cli

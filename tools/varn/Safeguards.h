@@ -1,0 +1,51 @@
+#pragma once
+// What keeps varn from damaging what the user has: interrupts that let a command clean up,
+// the checks of pack's inputs, and extraction that knows the file it has left incomplete.
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <varn/archive/cmp_TVarnCompress.h>
+#include <varn/framework/Streams.h>
+
+namespace varn::cli {
+
+// The data of a file to pack, read so that an interrupt ends it: once one has come, every read
+// returns nothing, and the writer fails on the missing bytes.
+std::function<std::unique_ptr<TStream>()> Interruptible(
+    std::function<std::unique_ptr<TStream>()> Open);
+
+// After a failure: when an interrupt caused it, says so and ends the process as the interrupt
+// would have; otherwise returns.
+void EndIfInterrupted();
+
+// The name a file is packed under by default: the last part of its native path. Exception when
+// that holds a '\' or ':', which extraction would take for separators and cut.
+std::string OwnFileName(const std::string& NativePath);
+
+// Exception when one of the files to pack (native paths) is one of the files that writing the
+// medium whose volume 1 is FirstVolume (program's form) would replace or remove: packing it
+// would destroy it.
+void RefuseOutputVolumes(const std::vector<std::string>& NativePaths,
+                         const std::string& FirstVolume);
+
+// The archive component as varn extract uses it: it knows which file it has created and not
+// yet finished.
+class TExtractingArchive : public TVarnCompress {
+ public:
+  // In the program's form; empty when no file is left incomplete.
+  const std::string& Incomplete() const { return FIncomplete; }
+  // Removes the incomplete file (unless Keep) and says so in one line on stderr, calling it
+  // What ("incomplete", "damaged").
+  void CleanUp(bool Keep, const char* What);
+
+ protected:
+  std::unique_ptr<TStream> CreateDestination(const std::string& Target) override;
+  bool SetDestinationDate(TStream& Destination, int32_t FileDate) override;
+
+ private:
+  std::string FIncomplete;
+};
+
+}  // namespace varn::cli

@@ -1,0 +1,34 @@
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <varn/framework/platform/Platform.h>
+#include <varn/framework/platform/posix/PosixPaths.h>
+
+namespace varn::platform {
+
+FileHandle CreateNewFile(const std::string& Path) {
+  if (Path.empty() || Path.find('\0') != std::string::npos) return InvalidFileHandle;
+  // O_EXCL: an entry of that name, a symbolic link or a dangling one included, fails the call.
+  const int Fd =
+      open(posix::ToNative(Path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  return Fd < 0 ? InvalidFileHandle : Fd;
+}
+
+bool FlushFile(FileHandle File) {
+  return File >= 0 && fsync(static_cast<int>(File)) == 0;
+}
+
+bool RenameFile(const std::string& From, const std::string& To) {
+  if (From.empty() || To.empty()) return false;
+  return rename(posix::ToNative(From).c_str(), posix::ToNative(To).c_str()) == 0;
+}
+
+std::optional<FileIdentity> IdentifyFile(const std::string& Path) {
+  struct stat Status;
+  if (Path.empty() || stat(posix::ToNative(Path).c_str(), &Status) != 0) return std::nullopt;
+  return FileIdentity{static_cast<uint64_t>(Status.st_dev), static_cast<uint64_t>(Status.st_ino)};
+}
+
+}  // namespace varn::platform

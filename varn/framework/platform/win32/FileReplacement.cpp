@@ -1,0 +1,37 @@
+#include <varn/framework/platform/Platform.h>
+#include <varn/framework/platform/win32/Win32.h>
+
+namespace varn::platform {
+
+FileHandle CreateNewFile(const std::string& Path) {
+  if (Path.find('\0') != std::string::npos) return InvalidFileHandle;
+  const HANDLE Handle = CreateFileA(Path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return Handle == INVALID_HANDLE_VALUE ? InvalidFileHandle : reinterpret_cast<FileHandle>(Handle);
+}
+
+bool FlushFile(FileHandle File) {
+  return FlushFileBuffers(reinterpret_cast<HANDLE>(File)) != 0;
+}
+
+bool RenameFile(const std::string& From, const std::string& To) {
+  return MoveFileExA(From.c_str(), To.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+std::optional<FileIdentity> IdentifyFile(const std::string& Path) {
+  // No access asked for: the identity of a file that others hold open can still be read.
+  const HANDLE Handle =
+      CreateFileA(Path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (Handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION Information;
+  const bool Known = GetFileInformationByHandle(Handle, &Information) != 0;
+  CloseHandle(Handle);
+  if (!Known) return std::nullopt;
+  return FileIdentity{
+      Information.dwVolumeSerialNumber,
+      (static_cast<uint64_t>(Information.nFileIndexHigh) << 32) | Information.nFileIndexLow};
+}
+
+}  // namespace varn::platform
