@@ -12,3 +12,4 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/varnConfigVersion.c
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/varnConfig.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/varnConfigVersion.cmake
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/varn)
+install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})

@@ -1,7 +1,8 @@
-// The catalogue reader over arbitrary bytes standing for volume 1.
+// The catalogue reader and the seal reader over arbitrary bytes standing for volume 1.
 #include <cstdint>
 #include <vector>
 
+#include <varn/archive/ArchiveSeal.h>
 #include <varn/archive/cmp_TFileHeaders.h>
 #include "fuzz/FuzzCheck.h"
 
@@ -33,5 +34,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   }
   TlzhFileStats Stats;
   Headers.ResetStats(Stats);
+
+  // A seal reads whole within the volume, matching its catalogue, or fails clearly.
+  try {
+    const TSealReading Seal = ReadArchiveSeal(Stream, "setup.1");
+    if (Seal.State == TSealState::Present) {
+      const int32_t Count =
+          Size < 4 ? 0
+                   : static_cast<int32_t>(Data[0] | Data[1] << 8 | Data[2] << 16 | Data[3] << 24);
+      FUZZ_CHECK(Seal.Offset == 5 + 164 * static_cast<int64_t>(Count < 0 ? 0 : Count));
+      FUZZ_CHECK(static_cast<int64_t>(Seal.Seal.FileHashes.size()) == (Count < 0 ? 0 : Count));
+      FUZZ_CHECK(Seal.Offset + seal::SizeFor(Count < 0 ? 0 : Count) <= static_cast<int64_t>(Size));
+    }
+  } catch (const EVCDamaged&) {
+  }
   return 0;
 }

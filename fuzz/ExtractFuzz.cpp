@@ -7,6 +7,7 @@
 // Flags: bits 0-1 the volumes written (1, 2, 3, or 3 with volume 2 missing); bits 2-4 the
 // overwrite mode; bit 5 an OnNewDisk handler that names the archive's own directory again;
 // bit 6 a file already at every target; bit 7 a stop requested at the first status report.
+// The seal is always checked, as the loader checks it; media without one are unaffected.
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -87,6 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   C.SetCompressedFile(Internal(Archive / "setup.1"));
   C.ExtractDirectory = Internal(Out);
   C.Overwrite = static_cast<TOverwriteType>((Flags >> 2 & 7) % 5);
+  C.CheckSeal = true;
   if (Flags & 0x20) {
     const std::string Directory = Internal(Archive);
     C.OnNewDisk = [Directory](TVarnCompress&, int32_t, std::string& Path) { Path = Directory; };
@@ -96,6 +98,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   try {
     C.ReadHeaders();
   } catch (const EVCFHCannotReadHeaders&) {
+    return 0;
+  } catch (const EVCDamaged& E) {
+    FUZZ_CHECK(!C.CatalogueLoaded());
+    FUZZ_CHECK(E.FileName == C.CompressedFile());
     return 0;
   } catch (const EVCCouldNotOpenCompressedFile&) {
     FUZZ_CHECK(false);  // volume 1 is there

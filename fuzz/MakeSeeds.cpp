@@ -120,9 +120,10 @@ class CapturedVolume : public TStream {
 
 // The volumes of an archive of the given members, as the project's writer lays them out.
 std::vector<Bytes> Written(const std::vector<std::pair<std::string, Bytes>>& Members,
-                           int64_t VolumeSize) {
+                           int64_t VolumeSize, bool Seal = false) {
   varn::ArchiveWriter Writer;
   Writer.VolumeSize = VolumeSize;
+  Writer.Seal = Seal;
   for (const auto& [Name, Content] : Members) {
     varn::ArchiveMember Member;
     Member.Name = Name;
@@ -199,6 +200,14 @@ int main(int argc, char** argv) {
   Seed("catalogue", "writer-four-files", WrittenVolumes[0]);
   Seed("extract", "writer-volumes",
        VolumeSet(WrittenVolumes.size() >= 3 ? 0x02 : 0x01, WrittenVolumes));
+  // Sealed as varn pack writes them: whole, and with a byte of volume 2 damaged.
+  const auto SealedVolumes = Written(Medium, 5 + 4 * 164 + 84 + 4 * 32 + 100, true);
+  Seed("catalogue", "writer-sealed", SealedVolumes[0]);
+  const uint8_t SealedLayout = SealedVolumes.size() >= 3 ? 0x02 : 0x01;
+  Seed("extract", "writer-sealed", VolumeSet(SealedLayout, SealedVolumes));
+  auto Damaged = SealedVolumes;
+  Damaged.at(1).at(10) ^= 0xFF;
+  Seed("extract", "writer-sealed-damaged", VolumeSet(SealedLayout, Damaged));
   const Bytes Mixed = Repeated("abcabcabd\x01\x02", 60);
   Seed("decoder", "writer-encoded",
        Prefixed({3, 1, 0}, varn::PredictionEncoder::EncodeAll(Mixed.data(), Mixed.size())));

@@ -17,6 +17,17 @@ std::string CommandLinePart(const std::string& Text) {
   return '"' + Text + '"';
 }
 
+// A sealed medium whose files do not match their seal: the one message the user gets for it,
+// naming the damaged file (or setup.1 for its catalogue and seal).
+template <typename Step>
+void ReportingDamage(Step&& Run) {
+  try {
+    Run();
+  } catch (const EVCDamaged& E) {
+    throw Exception("LOADER: The installation files are damaged: " + FileNamePart(E.FileName));
+  }
+}
+
 }  // namespace
 
 const TFormLayout<TForm1, 4> TForm1::Layout = {
@@ -73,6 +84,7 @@ const TFormLayout<TForm1, 4> TForm1::Layout = {
                Form.VarnCompress1.Name = "VarnCompress1";
                Form.VarnCompress1.Abort = false;
                Form.VarnCompress1.Overwrite = owAlways;
+               Form.VarnCompress1.CheckSeal = true;
                Form.VarnCompress1.OnStatus = [&Form](TVarnCompress& VarnCompress,
                                                      const TlzhFileStats& FileStats) {
                  Form.VarnCompress1Status(VarnCompress, FileStats);
@@ -116,7 +128,7 @@ void TForm1::RunLoader() {
       throw Exception("LOADER: Setup.1 must be in the same directory as the the loader program");
     VarnCompress1.SetCompressedFile(ArchivePath);
     // The catalogue before the temporary path: an unreadable archive is the error reported.
-    VarnCompress1.ReadHeaders();
+    ReportingDamage([this] { VarnCompress1.ReadHeaders(); });
 
     const std::optional<std::string> TemporaryDirectory = FEnvironment->TemporaryPath();
     if (!TemporaryDirectory) throw Exception("LOADER: Cannot create the temporary path");
@@ -126,7 +138,7 @@ void TForm1::RunLoader() {
     const int32_t Count = VarnCompress1.FileCount();
     for (int32_t Index = 0; Index < Count; ++Index)
       VarnCompress1.FilesToProcess().push_back(VarnCompress1.GetFileStats(Index).FileName);
-    VarnCompress1.Extract();
+    ReportingDamage([this] { VarnCompress1.Extract(); });
 
     const std::string ProgramPath = AddBackslash(*TemporaryDirectory) + FileNamePart(ProgramName);
     if (!IsExistingFile(ProgramPath))

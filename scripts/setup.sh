@@ -7,7 +7,7 @@ source "$(dirname "$0")/probe-32bit.sh"
 
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev clang-format
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine wine64
   xvfb xauth xdotool imagemagick

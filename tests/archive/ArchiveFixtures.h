@@ -1,12 +1,15 @@
 #pragma once
 // Hand-laid archive bytes for the tests: every field put at its offset by the test itself,
 // never by the code under test, so the writer and the reader cannot drift together.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <varn/archive/cmp_TFileHeaders.h>
+#include <varn/archive/cmp_TVarnStreamCompress.h>
 
 namespace fixtures {
 
@@ -84,6 +87,111 @@ inline Bytes CollectData(const std::vector<Bytes>& Volumes, const varn::TFileHea
     if (Last) return Data;
     Start = 0;
   }
+}
+
+// Bytes from hexadecimal text; blanks are skipped.
+inline Bytes FromHex(const std::string& Text) {
+  Bytes B;
+  int High = -1;
+  for (const char C : Text) {
+    if (C == ' ') continue;
+    const int Digit = C <= '9' ? C - '0' : (C | 0x20) - 'a' + 10;
+    if (High < 0) {
+      High = Digit;
+    } else {
+      B.push_back(static_cast<uint8_t>(High << 4 | Digit));
+      High = -1;
+    }
+  }
+  return B;
+}
+
+// The digests of the sealed two-file archive below, computed apart from the project's code.
+namespace sealed_two_files {
+inline const char* const CatalogueHash =
+    "28c02d95ca168ef3f95d32c4083dd9d6de08209cd057c4f5d3b7e8e7e4627c9b";
+inline const char* const HashOfAbababab =
+    "9ba3d1c770bd1d031494bbd49d53e1e0b6b5512a4b3a2d56d274e4bb173a2a00";
+inline const char* const HashOfAbc =
+    "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+inline const char* const SealHash =
+    "c0c022038508556a2bd038a80b2414f496ab8d4a83a6917d7b9b8fdb70c242aa";
+}  // namespace sealed_two_files
+
+// The headers of the two-file archive of the format's description: setup.exe ("abababab",
+// coded F0 61 62 61 62) and readme.txt ("abc", coded 00 61 62 63) at 5 and 169, their data
+// adjacent from DataStart; the second header's NextHeader is LastNext.
+inline std::pair<Header, Header> TwoFileHeaders(int32_t DataStart, int32_t LastNext) {
+  Header A;
+  A.FileDate = 45000.5;
+  A.FileName = "setup.exe";
+  A.Version = "1.0.0.1";
+  A.NextHeader = 169;
+  A.OriginalSize = 8;
+  A.CompressedSize = 5;
+  A.DataStart = DataStart;
+  A.DataEnd = DataStart + 4;
+  Header B;
+  B.FileDate = 45001.25;
+  B.FileName = "readme.txt";
+  B.NextHeader = LastNext;
+  B.OriginalSize = 3;
+  B.CompressedSize = 4;
+  B.DataStart = DataStart + 5;
+  B.DataEnd = DataStart + 8;
+  return {A, B};
+}
+
+inline const Bytes TwoFileData = {0xF0, 0x61, 0x62, 0x61, 0x62, 0x00, 0x61, 0x62, 0x63};
+
+// That archive sealed, laid out by hand: the second header's NextHeader names the seal at 333:
+// magic, version 1, algorithm 1, size 148, count 2, the catalogue's digest, the files'
+// digests, the seal's own digest. The data follows from 481.
+inline Bytes SealedTwoFileVolume() {
+  const auto [A, B] = TwoFileHeaders(481, 333);
+  Bytes Volume = Prologue(2, 0);
+  Append(Volume, Record(A));
+  Append(Volume, Record(B));
+  Append(Volume, {'V', 'a', 'r', 'n', 'S', 'e', 'a', 'l', 1, 0, 1, 0, 148, 0, 0, 0, 2, 0, 0, 0});
+  Append(Volume, FromHex(sealed_two_files::CatalogueHash));
+  Append(Volume, FromHex(sealed_two_files::HashOfAbababab));
+  Append(Volume, FromHex(sealed_two_files::HashOfAbc));
+  Append(Volume, FromHex(sealed_two_files::SealHash));
+  Append(Volume, TwoFileData);
+  return Volume;
+}
+
+// A volume for the archive writer that hands every byte written to it on to a buffer of the
+// test.
+class VolumeCapture : public varn::TMemoryStream {
+ public:
+  explicit VolumeCapture(fixtures::Bytes& Target) : FTarget(Target) {}
+  int32_t Write(const void* Buffer, int32_t Count) override {
+    const auto* P = static_cast<const uint8_t*>(Buffer);
+    FTarget.insert(FTarget.end(), P, P + Count);
+    return Count;
+  }
+
+ private:
+  fixtures::Bytes& FTarget;
+};
+
+// Decodes one stream of the prediction coder whole.
+inline Bytes DecodeStream(const Bytes& Coded) {
+  varn::TVarnStreamCompress Decoder;
+  size_t Offset = 0;
+  Bytes Out;
+  Decoder.OnReadBuffer = [&](varn::TVarnStreamCompress&, varn::TVSCBuffer& Buf, int32_t& BIB) {
+    const size_t N = std::min<size_t>(Buf.size(), Coded.size() - Offset);
+    std::copy_n(Coded.begin() + static_cast<ptrdiff_t>(Offset), N, Buf.begin());
+    Offset += N;
+    BIB = static_cast<int32_t>(N);
+  };
+  Decoder.OnWriteBuffer = [&](varn::TVarnStreamCompress&, varn::TVSCBuffer& Buf, int32_t BIB) {
+    Out.insert(Out.end(), Buf.begin(), Buf.begin() + BIB);
+  };
+  Decoder.Decompress();
+  return Out;
 }
 
 }  // namespace fixtures

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <map>
 
+#include <varn/archive/ArchiveSeal.h>
 #include <varn/archive/PredictionEncoder.h>
 #include <varn/archive/cmp_TVarnStreamCompress.h>
 #include <varn/framework/DateTime.h>
@@ -23,6 +24,7 @@ using fixtures::CollectData;
 using fixtures::Header;
 using fixtures::Prologue;
 using fixtures::Record;
+using fixtures::VolumeCapture;
 using varn::ArchiveMember;
 using varn::ArchivePlan;
 using varn::ArchiveWriter;
@@ -48,20 +50,6 @@ struct MemoryArchive {
   std::vector<int32_t> Created;
 };
 
-// A volume that hands every byte written to it on to a buffer of the test.
-class VolumeCapture : public TMemoryStream {
- public:
-  explicit VolumeCapture(fixtures::Bytes& Target) : FTarget(Target) {}
-  int32_t Write(const void* Buffer, int32_t Count) override {
-    const auto* P = static_cast<const uint8_t*>(Buffer);
-    FTarget.insert(FTarget.end(), P, P + Count);
-    return Count;
-  }
-
- private:
-  fixtures::Bytes& FTarget;
-};
-
 MemoryArchive WriteToMemory(std::vector<ArchiveMember> Members, int64_t VolumeSize) {
   MemoryArchive A;
   ArchiveWriter W;
@@ -75,23 +63,6 @@ MemoryArchive WriteToMemory(std::vector<ArchiveMember> Members, int64_t VolumeSi
   for (auto& [Number, Data] : Written)
     A.Volumes.push_back(Data);
   return A;
-}
-
-Bytes Decode(const Bytes& Coded) {
-  TVarnStreamCompress Decoder;
-  size_t Offset = 0;
-  Bytes Out;
-  Decoder.OnReadBuffer = [&](TVarnStreamCompress&, TVSCBuffer& Buf, int32_t& BIB) {
-    const size_t N = std::min<size_t>(8192, Coded.size() - Offset);
-    std::copy_n(Coded.begin() + static_cast<ptrdiff_t>(Offset), N, Buf.begin());
-    Offset += N;
-    BIB = static_cast<int32_t>(N);
-  };
-  Decoder.OnWriteBuffer = [&](TVarnStreamCompress&, TVSCBuffer& Buf, int32_t BIB) {
-    Out.insert(Out.end(), Buf.begin(), Buf.begin() + BIB);
-  };
-  Decoder.Decompress();
-  return Out;
 }
 
 // Reads the archive back as the reading side does and checks every file against Originals.
@@ -108,7 +79,7 @@ void ExpectReadsBack(const std::vector<Bytes>& Volumes, const std::vector<std::s
     const Bytes Coded = CollectData(Volumes, R);
     EXPECT_EQ(static_cast<int32_t>(Coded.size()), R.CompressedSize());
     EXPECT_EQ(R.OriginalSize(), static_cast<int32_t>(Originals[static_cast<size_t>(I)].size()));
-    EXPECT_EQ(Decode(Coded), Originals[static_cast<size_t>(I)]);
+    EXPECT_EQ(fixtures::DecodeStream(Coded), Originals[static_cast<size_t>(I)]);
     if (R.CompressedSize() == 0) {
       EXPECT_EQ(R.DataEnd(), R.DataStart() - 1);
       EXPECT_EQ(R.FirstDisk(), R.LastDisk());
@@ -126,31 +97,11 @@ Bytes Sequence(int From, int To) {
 
 // The two-file archive, laid out by hand: count 2, headers at 5 and 169, data from 333.
 TEST(ArchiveLayout, TwoFileArchiveOfPart21) {
-  // "abababab" codes as F0 61 62 61 62; "abc" as 00 61 62 63.
-  const Bytes DataA = {0xF0, 0x61, 0x62, 0x61, 0x62};
-  const Bytes DataB = {0x00, 0x61, 0x62, 0x63};
-  Header A;
-  A.FileDate = 45000.5;
-  A.FileName = "setup.exe";
-  A.Version = "1.0.0.1";
-  A.NextHeader = 169;
-  A.OriginalSize = 8;
-  A.CompressedSize = 5;
-  A.DataStart = 333;
-  A.DataEnd = 337;
-  Header B;
-  B.FileDate = 45001.25;
-  B.FileName = "readme.txt";
-  B.NextHeader = 0;
-  B.OriginalSize = 3;
-  B.CompressedSize = 4;
-  B.DataStart = 338;
-  B.DataEnd = 341;
+  const auto [A, B] = fixtures::TwoFileHeaders(333, 0);
   Bytes Volume = Prologue(2, 0);
   Append(Volume, Record(A));
   Append(Volume, Record(B));
-  Append(Volume, DataA);
-  Append(Volume, DataB);
+  Append(Volume, fixtures::TwoFileData);
   ASSERT_EQ(Volume.size(), 342u);
 
   TFileHeaders Headers;
@@ -242,12 +193,98 @@ TEST(ArchiveLayout, ThreeVolumesWithDataCrossingVolumeEnds) {
   EXPECT_EQ(Written.Plan.VolumeBytes(3), 33);
 }
 
+template <typename Action>
+std::string RefusalOf(Action&& Act) {
+  try {
+    Act();
+  } catch (const EArchiveWriter& E) {
+    return E.Message();
+  }
+  return "(accepted)";
+}
+
 Bytes Structured(size_t Size, uint32_t Seed) {
   Bytes B = testing_support::RandomBytes(Size, Seed);
   const std::string Words = "the archive of the setup program holds the files of the setup ";
   for (size_t I = 0; I < Size; ++I)
     if ((I / 64) % 3 != 0) B[I] = static_cast<uint8_t>(Words[I % Words.size()]);
   return B;
+}
+
+// The seal after the catalogue: readers of the format find the same headers and data, and
+// the writer lays out the very bytes laid by hand.
+TEST(ArchiveLayout, SealedTwoFileArchive) {
+  const Bytes Volume = fixtures::SealedTwoFileVolume();
+  ASSERT_EQ(Volume.size(), 490u);
+  ExpectReadsBack({Volume}, {"setup.exe", "readme.txt"},
+                  {Bytes{'a', 'b', 'a', 'b', 'a', 'b', 'a', 'b'}, Bytes{'a', 'b', 'c'}});
+  TMemoryStream Stream(Volume);
+  const TSealReading Seal = ReadArchiveSeal(Stream, "setup.1");
+  EXPECT_EQ(Seal.State, TSealState::Present);
+  EXPECT_EQ(Seal.Offset, 333);
+  EXPECT_EQ(DigestText(Seal.Seal.CatalogueHash), fixtures::sealed_two_files::CatalogueHash);
+  ASSERT_EQ(Seal.Seal.FileHashes.size(), 2u);
+  EXPECT_EQ(DigestText(Seal.Seal.FileHashes[0]), fixtures::sealed_two_files::HashOfAbababab);
+  EXPECT_EQ(DigestText(Seal.Seal.FileHashes[1]), fixtures::sealed_two_files::HashOfAbc);
+
+  ArchiveWriter W;
+  W.Seal = true;
+  W.Members = {InMemory("setup.exe", {'a', 'b', 'a', 'b', 'a', 'b', 'a', 'b'}, 45000.5, "1.0.0.1"),
+               InMemory("readme.txt", {'a', 'b', 'c'}, 45001.25)};
+  Bytes Written;
+  const ArchivePlan Plan = W.Write([&](int32_t) -> std::unique_ptr<TStream> {
+    return std::make_unique<VolumeCapture>(Written);
+  });
+  EXPECT_EQ(Written, Volume);
+  EXPECT_EQ(Plan.SealSize, 148);
+}
+
+TEST(ArchiveWriter, SealedArchivesOfAnySplitReadBack) {
+  const std::vector<Bytes> Originals = {testing_support::RandomBytes(900, 21), Bytes(),
+                                        Structured(2500, 22)};
+  const std::vector<std::string> Names = {"setup.exe", "empty", "data.txt"};
+  std::vector<ArchiveMember> Members;
+  for (size_t I = 0; I < Names.size(); ++I)
+    Members.push_back(InMemory(Names[I], Originals[I]));
+  const int64_t Head = 5 + 3 * 164 + 84 + 3 * 32;
+  for (const int64_t Size : {int64_t{0}, Head, Head + 1, int64_t{700}, int64_t{1024}}) {
+    SCOPED_TRACE(testing::Message() << "volume size " << Size);
+    ArchiveWriter W;
+    W.Seal = true;
+    W.Members = Members;
+    W.VolumeSize = Size;
+    std::map<int32_t, Bytes> Written;
+    W.Write([&](int32_t Number) -> std::unique_ptr<TStream> {
+      return std::make_unique<VolumeCapture>(Written[Number]);
+    });
+    std::vector<Bytes> Volumes;
+    for (auto& [Number, Data] : Written)
+      Volumes.push_back(Data);
+    ExpectReadsBack(Volumes, Names, Originals);
+    TMemoryStream First(Volumes[0]);
+    const TSealReading Seal = ReadArchiveSeal(First, "setup.1");
+    ASSERT_EQ(Seal.State, TSealState::Present);
+    EXPECT_EQ(Seal.Offset, 5 + 3 * 164);
+    for (size_t I = 0; I < Originals.size(); ++I) {
+      platform::Sha256 Hash;
+      Hash.Update(Originals[I].data(), Originals[I].size());
+      TSealDigest Digest{};
+      ASSERT_TRUE(Hash.Finish(Digest));
+      EXPECT_EQ(Seal.Seal.FileHashes[I], Digest) << Names[I];
+    }
+  }
+  // Volume 1 holds catalogue and seal whole.
+  EXPECT_EQ(RefusalOf([&] {
+              ArchiveWriter W;
+              W.Seal = true;
+              W.Members = Members;
+              W.VolumeSize = Head - 1;
+              W.Write([](int32_t) -> std::unique_ptr<TStream> {
+                return std::make_unique<TMemoryStream>();
+              });
+            }),
+            "The volume size of 676 bytes is too small: the catalogue of 3 files takes 497 bytes "
+            "and its seal 180 more, and volume 1 must hold all of it");
 }
 
 TEST(ArchiveWriter, RoundTripsEverySizeUpToAFewBlocks) {
@@ -316,16 +353,6 @@ TEST(ArchiveWriter, OutputIsDeterministic) {
   const std::vector<ArchiveMember> Members = {InMemory("a", Structured(5000, 4)),
                                               InMemory("b", testing_support::RandomBytes(700, 5))};
   EXPECT_EQ(WriteToMemory(Members, 1000).Volumes, WriteToMemory(Members, 1000).Volumes);
-}
-
-template <typename Action>
-std::string RefusalOf(Action&& Act) {
-  try {
-    Act();
-  } catch (const EArchiveWriter& E) {
-    return E.Message();
-  }
-  return "(accepted)";
 }
 
 TEST(ArchiveWriter, RefusesWhatTheFormatCannotHold) {

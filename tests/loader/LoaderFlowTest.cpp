@@ -16,6 +16,7 @@
 #include "tests/common/DriveRoot.h"
 #include "tests/common/TestSupport.h"
 #include "tests/component/HandLaidArchive.h"
+#include "tests/component/SealedMedia.h"
 
 using namespace varn;
 
@@ -111,6 +112,15 @@ class LoaderRun {
     hand_laid::Write(Media / "setup", Entries, VolumeSize);
   }
 
+  // The medium as varn pack writes it, sealed, with the byte at Offset of volume Volume
+  // damaged (none when Volume is 0).
+  varn::ArchivePlan Sealed(const std::vector<sealed_media::Member>& Members, int64_t VolumeSize,
+                           int32_t Volume = 0, int64_t Offset = 0) {
+    const varn::ArchivePlan Plan = sealed_media::Write(Media / "setup", Members, VolumeSize);
+    if (Volume > 0) sealed_media::FlipByte(Media / ("setup." + std::to_string(Volume)), Offset);
+    return Plan;
+  }
+
   void Start() { App.CreateForm(Form); }
 
   std::vector<std::string> StartCalls() const {
@@ -201,6 +211,23 @@ TEST(LoaderFlow, EveryFailureShowsItsMessageAndLeavesTheShutdownButton) {
          std::filesystem::remove(testing_support::Native(T.Media / "setup.3"));
        },
        "Could not open the correct disk file 3", UpToTemporaryPath},
+      {"a damaged file of a sealed medium",
+       [](LoaderRun& T) {
+         // The data of data.bin begins right after catalogue and seal.
+         T.Sealed({{"setup.exe", {}}, {"data.bin", testing_support::RandomBytes(3000, 6)}}, 1024, 2,
+                  10);
+       },
+       "LOADER: The installation files are damaged: data.bin", UpToTemporaryPath},
+      {"a damaged catalogue of a sealed medium",
+       [](LoaderRun& T) {
+         T.Sealed({{"setup.exe", Bytes("MZ")}}, 0, 1, 30);
+       },
+       "LOADER: The installation files are damaged: setup.1", UpToDirectory},
+      {"a damaged seal",
+       [](LoaderRun& T) {
+         T.Sealed({{"setup.exe", Bytes("MZ")}}, 0, 1, 5 + 164 + 40);
+       },
+       "LOADER: The installation files are damaged: setup.1", UpToDirectory},
       {"the program is extracted under another name than the one looked for",
        [](LoaderRun& T) { T.Archive({LiteralEntry("sub/setup.exe", Bytes("MZ"))}); },
        "LOADER: Cannot find the installation executable file in the temporary directory",
@@ -233,6 +260,18 @@ TEST(LoaderFlow, EveryFailureShowsItsMessageAndLeavesTheShutdownButton) {
     EXPECT_EQ(R.Environment.Calls, C.Calls);
     R.ShutDown();
   }
+}
+
+TEST(LoaderFlow, ASealedMediumRunsLikeAnyOther) {
+  LoaderRun R;
+  const auto Data = testing_support::RandomBytes(5000, 12);
+  R.Sealed({{"setup.exe", Bytes("MZ program")}, {"data.bin", Data}}, 2048);
+  R.Start();
+  EXPECT_TRUE(R.Kit->MessageBoxes.empty());
+  EXPECT_EQ(R.StartCalls(),
+            std::vector<std::string>{R.Temp.Path() + "\\setup.exe " + R.Media.Path()});
+  EXPECT_EQ(testing_support::ReadFile(R.Temp / "data.bin"), std::string(Data.begin(), Data.end()));
+  EXPECT_EQ(R.App.Run(), 0);
 }
 
 TEST(LoaderFlow, CommandLineQuotesOnlyPartsWithBlanks) {
@@ -342,6 +381,7 @@ TEST(LoaderFlow, TheStoredComponentValuesAreTheLoaders) {
   R.Start();
   EXPECT_EQ(R.Form->VarnCompress1.Name, "VarnCompress1");
   EXPECT_EQ(R.Form->VarnCompress1.Overwrite, owAlways);
+  EXPECT_TRUE(R.Form->VarnCompress1.CheckSeal);
   EXPECT_FALSE(R.Form->VarnCompress1.OnNewDisk) << "the loader asks for no other disk";
   EXPECT_TRUE(R.Form->Button1.OnClick);
   EXPECT_EQ(R.Form->Caption(), "Setup");

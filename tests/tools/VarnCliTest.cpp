@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include <varn/archive/ArchiveSeal.h>
 #include <varn/archive/PredictionEncoder.h>
 #include <varn/framework/DateTime.h>
 #include <varn/framework/Streams.h>
@@ -51,15 +52,17 @@ Outcome Varn(const TempDir& Dir, const std::vector<std::string>& Arguments) {
 }
 
 const std::string Usage =
-    "usage: varn pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... PATH...\n"
+    "usage: varn pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... [--no-seal] "
+    "PATH...\n"
     "       varn list [--json] ARCHIVE\n"
     "       varn test [--volumes DIR] ARCHIVE\n"
-    "       varn extract [--directory DIR] [--overwrite MODE] [--volumes DIR] [--quiet] ARCHIVE "
-    "[NAME...]\n"
+    "       varn extract [--directory DIR] [--overwrite MODE] [--volumes DIR] [--quiet] "
+    "[--keep-incomplete] ARCHIVE [NAME...]\n"
     "       varn version [--language LANG] [--charset SET] [--json] FILE\n"
     "       varn --help\n";
 const std::string PackUsage =
-    "usage: varn pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... PATH...\n";
+    "usage: varn pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... [--no-seal] "
+    "PATH...\n";
 const std::string ListUsage = "usage: varn list [--json] ARCHIVE\n";
 
 // 15 June 2021, 12:34:56 local time, packed.
@@ -75,6 +78,14 @@ void MakeFile(const TempDir& Dir, const std::string& Name, const Bytes& Data) {
 
 size_t CodedSize(const Bytes& Data) {
   return varn::PredictionEncoder::EncodeAll(Data.data(), Data.size()).size();
+}
+
+std::string Sha256Text(const Bytes& Data) {
+  platform::Sha256 Hash;
+  Hash.Update(Data.data(), Data.size());
+  TSealDigest Digest{};
+  EXPECT_TRUE(Hash.Finish(Digest));
+  return DigestText(Digest);
 }
 
 std::string Shortest(double Value) {
@@ -148,32 +159,36 @@ TEST(VarnCli, PacksAndListsAsJson) {
   EXPECT_EQ(Pack.Err, "");
 
   const size_t P = CodedSize(Program), R = CodedSize(Readme);
-  const size_t Start = 5 + 3 * 164;
+  // The catalogue, then the seal of three files.
+  const size_t Start = 5 + 3 * 164 + 84 + 3 * 32;
   const std::string Date = Shortest(Time);
   const auto Ratio = [](size_t Coded, size_t Original) {
     return std::to_string(static_cast<int>(std::nearbyint(100.0 * Coded / Original)));
   };
   const std::string Expected =
-      "{\"catalogue_tag\":0,\"total_original_size\":3100,\"total_compressed_size\":" +
+      "{\"catalogue_tag\":0,\"sealed\":true,\"total_original_size\":3100,\"total_compressed_"
+      "size\":" +
       std::to_string(P + R) + ",\"total_compression_ratio\":" + Ratio(P + R, 3100) +
       ",\"files\":[" +
       "{\"index\":0,\"name\":\"setup.exe\",\"original_size\":3000,\"compressed_size\":" +
       std::to_string(P) + ",\"compression_ratio\":" + Ratio(P, 3000) + ",\"file_date\":" + Date +
       ",\"date\":\"2021-06-15 12:34:56\",\"version\":\"\",\"first_disk\":1,\"last_disk\":1,"
       "\"data_start\":" +
-      std::to_string(Start) + ",\"data_end\":" + std::to_string(Start + P - 1) +
-      "},{\"index\":1,\"name\":\"readme.txt\",\"original_size\":100,\"compressed_size\":" +
+      std::to_string(Start) + ",\"data_end\":" + std::to_string(Start + P - 1) + ",\"sha256\":\"" +
+      Sha256Text(Program) +
+      "\"},{\"index\":1,\"name\":\"readme.txt\",\"original_size\":100,\"compressed_size\":" +
       std::to_string(R) + ",\"compression_ratio\":" + Ratio(R, 100) + ",\"file_date\":" + Date +
       ",\"date\":\"2021-06-15 12:34:56\",\"version\":\"\",\"first_disk\":1,\"last_disk\":1,"
       "\"data_start\":" +
       std::to_string(Start + P) + ",\"data_end\":" + std::to_string(Start + P + R - 1) +
-      "},{\"index\":2,\"name\":\"empty\",\"original_size\":0,\"compressed_size\":0,"
+      ",\"sha256\":\"" + Sha256Text(Readme) +
+      "\"},{\"index\":2,\"name\":\"empty\",\"original_size\":0,\"compressed_size\":0,"
       "\"compression_ratio\":0,\"file_date\":" +
       Date +
       ",\"date\":\"2021-06-15 12:34:56\",\"version\":\"\",\"first_disk\":1,\"last_disk\":1,"
       "\"data_start\":" +
       std::to_string(Start + P + R) + ",\"data_end\":" + std::to_string(Start + P + R - 1) +
-      "}]}\n";
+      ",\"sha256\":\"e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855\"}]}\n";
   // Any volume's name leads to volume 1.
   for (const std::string Name : {"setup.1", "setup.7", "setup.exe", "setup"}) {
     const Outcome List = Varn(Dir, {"list", "--json", Name});
@@ -188,7 +203,7 @@ TEST(VarnCli, PacksVolumesAndListsATable) {
   MakeFile(Dir, "a.bin", testing_support::RandomBytes(2000, 2));
   MakeFile(Dir, "b.txt", Bytes(16, 'b'));
   const Outcome Pack = Varn(Dir, {"pack", "--output", "media.1", "--volume-size", "1k", "--name",
-                                  "tools\\prog.exe=a.bin", "a.bin", "b.txt"});
+                                  "tools\\prog.exe=a.bin", "--no-seal", "a.bin", "b.txt"});
   EXPECT_EQ(Pack.Status, 0);
   EXPECT_EQ(Pack.Err, "");
   // 333 + coded sizes: these 2000 random bytes code to 2244, the 16 'b' to 5.
@@ -208,7 +223,7 @@ TEST(VarnCli, PacksVolumesAndListsATable) {
             "  333  528\n"
             "    1  b.txt             16           5    31%  2021-06-15 12:34:56               3   "
             " 529  533\n"
-            "2 files, 2016 bytes, 2249 compressed (112%), catalogue tag 0\n");
+            "2 files, 2016 bytes, 2249 compressed (112%), catalogue tag 0, not sealed\n");
 }
 
 TEST(VarnCli, FailuresSayWhatWentWrongAndExitWith1) {
@@ -225,7 +240,7 @@ TEST(VarnCli, FailuresSayWhatWentWrongAndExitWith1) {
   EXPECT_EQ(Small.Status, 1);
   EXPECT_EQ(Small.Err,
             "varn: The volume size of 300 bytes is too small: the catalogue of 2 files takes 333 "
-            "bytes, and volume 1 must hold all of it\n");
+            "bytes and its seal 148 more, and volume 1 must hold all of it\n");
   const Outcome Twice = Varn(Dir, {"pack", "--name", "b=a", "a", "b"});
   EXPECT_EQ(Twice.Status, 1);
   EXPECT_EQ(Twice.Err, "varn: Two files would be archived as \"b\": a and b\n");
@@ -329,6 +344,73 @@ TEST(VarnCli, ExtractsTestsAndFindsVolumesElsewhere) {
   const Outcome Mode = Varn(Dir, {"extract", "--overwrite", "sometimes", "media.1"});
   EXPECT_EQ(Mode.Status, 2);
   EXPECT_EQ(Mode.Err.rfind("varn: unknown overwrite mode \"sometimes\"", 0), 0u);
+}
+
+void FlipByte(const TempDir& Dir, const std::string& Name, size_t Offset) {
+  std::string Data = ReadFile(Dir / Name);
+  ASSERT_LT(Offset, Data.size());
+  Data[Offset] = static_cast<char>(Data[Offset] ^ 0xFF);
+  testing_support::WriteFile(Dir / Name, Data);
+}
+
+TEST(VarnCli, SealedMediaAreCheckedByTestExtractAndList) {
+  TempDir Dir;
+  const Bytes Big = testing_support::RandomBytes(5000, 7);
+  MakeFile(Dir, "setup.exe", Bytes(50, 's'));
+  MakeFile(Dir, "big.bin", Big);
+  ASSERT_EQ(Varn(Dir, {"pack", "--volume-size", "2k", "setup.exe", "big.bin"}).Status, 0);
+  const Outcome Table = Varn(Dir, {"list", "setup.1"});
+  EXPECT_EQ(Table.Status, 0);
+  EXPECT_NE(Table.Out.find("  End  SHA-256\n"), std::string::npos) << Table.Out;
+  EXPECT_NE(Table.Out.find("  " + Sha256Text(Big) + "\n"), std::string::npos) << Table.Out;
+  EXPECT_NE(Table.Out.find(", catalogue tag 0, sealed\n"), std::string::npos) << Table.Out;
+
+  // A byte of big.bin's data in volume 2.
+  FlipByte(Dir, "setup.2", 100);
+  const Outcome Test = Varn(Dir, {"test", "setup.1"});
+  EXPECT_EQ(Test.Status, 1);
+  EXPECT_EQ(Test.Out,
+            "ok      setup.exe (50 bytes)\n"
+            "damaged big.bin: its bytes differ from those sealed\n");
+  EXPECT_EQ(Test.Err, "varn: 1 of 2 files failed the test\n");
+  const Outcome Extract = Varn(Dir, {"extract", "--directory", "out", "setup.1"});
+  EXPECT_EQ(Extract.Status, 1);
+  EXPECT_EQ(Extract.Err, "varn: The file does not match the seal of the archive: big.bin\n");
+  EXPECT_EQ(ReadFile(Dir / "out\\setup.exe"), std::string(50, 's'));
+  EXPECT_FALSE(testing_support::Exists(Dir / "out\\big.bin")) << "the damaged file is removed";
+  const Outcome Kept =
+      Varn(Dir, {"extract", "--keep-incomplete", "--directory", "kept", "setup.1", "big.bin"});
+  EXPECT_EQ(Kept.Status, 1);
+  EXPECT_TRUE(testing_support::Exists(Dir / "kept\\big.bin"));
+  FlipByte(Dir, "setup.2", 100);
+  EXPECT_EQ(Varn(Dir, {"test", "setup.1"}).Status, 0);
+
+  // The catalogue, then the seal (past the two records): every command that reads the
+  // catalogue refuses it.
+  const std::pair<size_t, std::string> Damages[] = {
+      {10, "varn: The catalogue does not match the seal of the archive: setup.1\n"},
+      {5 + 2 * 164 + 30, "varn: The seal of the archive is damaged: setup.1\n"}};
+  for (const auto& [Offset, Message] : Damages) {
+    FlipByte(Dir, "setup.1", Offset);
+    for (const std::string Command : {"test", "extract", "list"}) {
+      const Outcome O = Varn(Dir, {Command, "setup.1"});
+      EXPECT_EQ(O.Status, 1) << Command;
+      EXPECT_EQ(O.Out, "") << Command;
+      EXPECT_EQ(O.Err, Message) << Command;
+    }
+    FlipByte(Dir, "setup.1", Offset);
+  }
+
+  // Without a seal only the sizes can be checked, and test says so once.
+  ASSERT_EQ(Varn(Dir, {"pack", "--no-seal", "--output", "plain.1", "setup.exe", "big.bin"}).Status,
+            0);
+  const Outcome Plain = Varn(Dir, {"test", "plain.1"});
+  EXPECT_EQ(Plain.Status, 0);
+  EXPECT_EQ(Plain.Out,
+            "the archive has no seal: only the sizes of its files can be checked\n"
+            "ok      setup.exe (50 bytes)\nok      big.bin (5000 bytes)\n2 files tested, all ok\n");
+  EXPECT_NE(Varn(Dir, {"list", "--json", "plain.1"}).Out.find("\"sealed\":false,"),
+            std::string::npos);
 }
 
 TEST(VarnCli, ExtractOverwritesByVersion) {

@@ -28,7 +28,22 @@ void ShowingNativePaths(TVarnCompress& Archive, Body&& Run) {
     throw EVCCouldNotOpenCompressedFile(platform::NativePath(Archive.CompressedFile()));
   } catch (const EVCCouldNotCreateFile& E) {
     throw EVCCouldNotCreateFile(platform::NativePath(E.FileName));
+  } catch (const EVCDamagedCatalogue& E) {
+    throw EVCDamagedCatalogue(platform::NativePath(E.FileName));
+  } catch (const EVCDamagedSeal& E) {
+    throw EVCDamagedSeal(platform::NativePath(E.FileName));
   }
+}
+
+// What the test and the extraction can vouch for, said once before the files when it is less
+// than the seal: an unsealed archive, or one sealed in a way this varn cannot check.
+std::string SealRemark(const TSealReading& Seal) {
+  if (Seal.State == TSealState::Absent)
+    return "the archive has no seal: only the sizes of its files can be checked";
+  if (Seal.State == TSealState::Unknown)
+    return "the archive's seal is of a kind this varn cannot check (version " +
+           std::to_string(Seal.Version) + "): only the sizes of its files can be checked";
+  return std::string();
 }
 
 TOverwriteType ParseOverwrite(const std::string& Mode) {
@@ -114,16 +129,17 @@ class ProgressBar {
 };
 
 int RunExtract(const std::vector<std::string>& Arguments) {
-  const ParsedArguments Parsed =
-      ParseArguments(Arguments, {"--directory", "--overwrite", "--volumes"}, {"--quiet"});
+  const ParsedArguments Parsed = ParseArguments(
+      Arguments, {"--directory", "--overwrite", "--volumes"}, {"--quiet", "--keep-incomplete"});
   std::string Directory, Volumes;
   TOverwriteType Mode = owAlways;
-  bool Quiet = false;
+  bool Quiet = false, KeepIncomplete = false;
   for (const auto& [Option, Value] : Parsed.Options) {
     if (Option == "--directory") Directory = platform::InternalPath(Value);
     if (Option == "--volumes") Volumes = platform::InternalPath(Value);
     if (Option == "--overwrite") Mode = ParseOverwrite(Value);
     if (Option == "--quiet") Quiet = true;
+    if (Option == "--keep-incomplete") KeepIncomplete = true;
   }
   if (Parsed.Operands.empty()) throw UsageError("no archive given");
 
@@ -131,6 +147,7 @@ int RunExtract(const std::vector<std::string>& Arguments) {
   OpenArchive(Archive, Parsed.Operands[0]);
   Archive.ExtractDirectory = Directory;
   Archive.Overwrite = Mode;
+  Archive.CheckSeal = true;
   const bool Terminal = platform::IsTerminal(platform::StandardStream::Error);
   Archive.OnNewDisk =
       VolumeFinder(Volumes, Archive.CompressedFile(),
@@ -140,8 +157,10 @@ int RunExtract(const std::vector<std::string>& Arguments) {
   // A target that existed and saw no OnReplace was kept.
   int32_t Written = 0, Kept = 0;
   bool Existed = false, Replaced = false;
+  std::string Target;
   Archive.OnBeforeExtracting = [&](TVarnCompress& V, const TlzhFileStats&) {
-    Existed = IsExistingFile(AddBackslash(V.ExtractDirectory) + TargetFileName(V.TargetName));
+    Target = AddBackslash(V.ExtractDirectory) + TargetFileName(V.TargetName);
+    Existed = IsExistingFile(Target);
     Replaced = false;
   };
   Archive.OnReplace = [&](TVarnCompress&, const TlzhFileStats&) { Replaced = true; };
@@ -150,6 +169,7 @@ int RunExtract(const std::vector<std::string>& Arguments) {
   };
 
   ShowingNativePaths(Archive, [&] {
+    Archive.ReadHeaders();
     if (Parsed.Operands.size() == 1) {
       for (int32_t I = 0; I < Archive.FileCount(); ++I)
         Archive.FilesToProcess().push_back(Archive.GetFileStats(I).FileName);
@@ -157,7 +177,15 @@ int RunExtract(const std::vector<std::string>& Arguments) {
       for (size_t I = 1; I < Parsed.Operands.size(); ++I)
         Archive.FilesToProcess().push_back(Parsed.Operands[I]);
     }
-    Archive.Extract();
+    if (!Quiet && !SealRemark(Archive.Seal()).empty()) Note(SealRemark(Archive.Seal()));
+    try {
+      Archive.Extract();
+    } catch (const EVCDamagedFile&) {
+      // A damaged file is no installation file: it goes, unless the user wants to look at it.
+      Bar.Finish();
+      if (!KeepIncomplete) platform::DeleteFile(Target);
+      throw;
+    }
   });
   Bar.Finish();
   if (Archive.Abort) throw Exception("Operation aborted by user");
@@ -201,26 +229,34 @@ int RunTest(const std::vector<std::string>& Arguments) {
 
   TArchiveTester Archive;
   OpenArchive(Archive, Parsed.Operands[0]);
+  Archive.CheckSeal = true;
   Archive.OnNewDisk = VolumeFinder(Volumes, Archive.CompressedFile(),
                                    platform::IsTerminal(platform::StandardStream::Error) &&
                                        platform::IsTerminal(platform::StandardStream::Input));
   int32_t Count = 0, Failed = 0;
   ShowingNativePaths(Archive, [&] { Count = Archive.FileCount(); });
+  if (!SealRemark(Archive.Seal()).empty()) std::printf("%s\n", SealRemark(Archive.Seal()).c_str());
   for (int32_t I = 0; I < Count; ++I) {
     const TFileHeaderRecord& Header = Archive.Headers().GetFileHeaders(I).Record;
     const std::string Name = Header.FileName();
     std::string Problem;
+    bool Damaged = false;
     if (Archive.Headers().IndexOfName(Name) != I) {
       Problem = "an earlier entry has the same name, so this one is never extracted";
     } else {
       Archive.FilesToProcess().push_back(Name);
       try {
         ShowingNativePaths(Archive, [&] { Archive.Extract(); });
+      } catch (const EVCDamagedFile&) {
+        Damaged = true;
       } catch (const Exception& E) {
         Problem = E.Message();
       }
     }
-    if (Problem.empty()) {
+    if (Damaged) {
+      std::printf("damaged %s: its bytes differ from those sealed\n", Name.c_str());
+      ++Failed;
+    } else if (Problem.empty()) {
       std::printf("ok      %s (%d bytes)\n", Name.c_str(), Header.OriginalSize());
     } else {
       std::printf("FAILED  %s: %s\n", Name.c_str(), Problem.c_str());
@@ -238,22 +274,27 @@ int RunTest(const std::vector<std::string>& Arguments) {
 
 const Command ExtractCommand = {
     "extract",
-    "extract [--directory DIR] [--overwrite MODE] [--volumes DIR] [--quiet] ARCHIVE [NAME...]",
+    "extract [--directory DIR] [--overwrite MODE] [--volumes DIR] [--quiet] [--keep-incomplete] "
+    "ARCHIVE [NAME...]",
     "Extracts the named files (all when none are named) of ARCHIVE, which names any volume of\n"
-    "the archive, into DIR. A NAME may be followed by \";\" and text that is ignored.\n"
+    "the archive, into DIR. A NAME may be followed by \";\" and text that is ignored. A sealed\n"
+    "archive (see pack) is checked: a file whose bytes differ from those sealed ends the run\n"
+    "with exit status 1 and is removed.\n"
     "  --directory DIR   where the files go (default: the current directory)\n"
     "  --overwrite MODE  what happens to an existing file: always (default), never, version\n"
     "                    (replaced by a newer file version), date (replaced by a newer file),\n"
     "                    version-date (by version, and by date when the versions are equal)\n"
     "  --volumes DIR     where to look for a volume that is not beside ARCHIVE; without it a\n"
     "                    terminal asks for the directory\n"
-    "  --quiet           no progress bar and no summary\n",
+    "  --quiet           no progress bar and no summary\n"
+    "  --keep-incomplete keep a file that failed its check\n",
     RunExtract};
 
 const Command TestCommand = {
     "test", "test [--volumes DIR] ARCHIVE",
-    "Decodes every file of ARCHIVE without writing it and checks its size: one line per file\n"
-    "and a summary. Exits with 1 when any file fails.\n"
+    "Decodes every file of ARCHIVE without writing it and checks its size and, when the archive\n"
+    "is sealed (see pack), its SHA-256: one line per file (ok, damaged or FAILED) and a\n"
+    "summary. Exits with 1 when any file fails.\n"
     "  --volumes DIR     where to look for a volume that is not beside ARCHIVE\n",
     RunTest};
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include <varn/archive/ArchiveSeal.h>
 #include <varn/archive/cmp_TFileHeaders.h>
 #include <varn/framework/DateTime.h>
 #include <varn/framework/Streams.h>
@@ -14,9 +15,9 @@
 namespace varn::cli {
 namespace {
 
-// Reads the catalogue as the archive component's ReadHeaders does, with its two errors, so
-// that list fails where the loader would.
-void ReadCatalogue(const std::string& FirstVolume, TFileHeaders& Headers) {
+// Reads the catalogue as the archive component's ReadHeaders does, with its two errors, and
+// its seal as the loader checks it, so that list fails where the loader would.
+TSealReading ReadCatalogue(const std::string& FirstVolume, TFileHeaders& Headers) {
   const std::string Shown = platform::NativePath(FirstVolume);
   if (!IsExistingFile(FirstVolume)) throw EVCCouldNotOpenCompressedFile(Shown);
   std::unique_ptr<TFileStream> Volume;
@@ -28,8 +29,18 @@ void ReadCatalogue(const std::string& FirstVolume, TFileHeaders& Headers) {
   try {
     Headers.ReadFromStream(*Volume);
   } catch (const Exception&) {
+    ReadArchiveSeal(*Volume, Shown);
     throw EVCFHCannotReadHeaders();
   }
+  return ReadArchiveSeal(*Volume, Shown);
+}
+
+bool IsSealed(const TSealReading& Seal) {
+  return Seal.State == TSealState::Present;
+}
+
+std::string FileDigest(const TSealReading& Seal, int32_t Index) {
+  return DigestText(Seal.Seal.FileHashes.at(static_cast<size_t>(Index)));
 }
 
 std::string Disks(const TFileHeaderRecord& R) {
@@ -38,9 +49,11 @@ std::string Disks(const TFileHeaderRecord& R) {
              : std::to_string(R.FirstDisk()) + "-" + std::to_string(R.LastDisk());
 }
 
-std::string Table(const TFileHeaders& Headers, const TlzhFileStats& Totals) {
+std::string Table(const TFileHeaders& Headers, const TlzhFileStats& Totals,
+                  const TSealReading& Seal) {
   std::vector<std::vector<std::string>> Rows = {
       {"Index", "Name", "Size", "Compressed", "Ratio", "Date", "Version", "Disks", "Start", "End"}};
+  if (IsSealed(Seal)) Rows[0].push_back("SHA-256");
   for (int32_t I = 0; I < Headers.Count(); ++I) {
     const TFileHeader& H = Headers.GetFileHeaders(I);
     TlzhFileStats Stats;
@@ -51,6 +64,7 @@ std::string Table(const TFileHeaders& Headers, const TlzhFileStats& Totals) {
                     std::to_string(Stats.CompressionRatio) + "%", FormatDateTime(R.FileDate()),
                     R.Version(), Disks(R), std::to_string(R.DataStart()),
                     std::to_string(R.DataEnd())});
+    if (IsSealed(Seal)) Rows.back().push_back(FileDigest(Seal, I));
   }
   const int32_t Count = Headers.Count();
   return FormatTable(Rows, {true, false, true, true, true, false, false, true, true, true}) +
@@ -58,11 +72,13 @@ std::string Table(const TFileHeaders& Headers, const TlzhFileStats& Totals) {
          std::to_string(Totals.TotalOriginalSize) + " bytes, " +
          std::to_string(Totals.TotalCompressedSize) + " compressed (" +
          std::to_string(Totals.TotalCompressionRatio) + "%), catalogue tag " +
-         std::to_string(Headers.CatalogueTag) + "\n";
+         std::to_string(Headers.CatalogueTag) + (IsSealed(Seal) ? ", sealed\n" : ", not sealed\n");
 }
 
-std::string Json(const TFileHeaders& Headers, const TlzhFileStats& Totals) {
+std::string Json(const TFileHeaders& Headers, const TlzhFileStats& Totals,
+                 const TSealReading& Seal) {
   std::string Out = "{\"catalogue_tag\":" + std::to_string(Headers.CatalogueTag) +
+                    ",\"sealed\":" + (IsSealed(Seal) ? "true" : "false") +
                     ",\"total_original_size\":" + std::to_string(Totals.TotalOriginalSize) +
                     ",\"total_compressed_size\":" + std::to_string(Totals.TotalCompressedSize) +
                     ",\"total_compression_ratio\":" + std::to_string(Totals.TotalCompressionRatio) +
@@ -83,7 +99,8 @@ std::string Json(const TFileHeaders& Headers, const TlzhFileStats& Totals) {
            ",\"first_disk\":" + std::to_string(R.FirstDisk()) +
            ",\"last_disk\":" + std::to_string(R.LastDisk()) +
            ",\"data_start\":" + std::to_string(R.DataStart()) +
-           ",\"data_end\":" + std::to_string(R.DataEnd()) + "}";
+           ",\"data_end\":" + std::to_string(R.DataEnd()) +
+           (IsSealed(Seal) ? ",\"sha256\":\"" + FileDigest(Seal, I) + "\"" : "") + "}";
   }
   return Out + "]}\n";
 }
@@ -98,10 +115,13 @@ int RunList(const std::vector<std::string>& Arguments) {
   const std::string FirstVolume =
       ReplaceExtension(platform::InternalPath(Parsed.Operands[0]), ".1");
   TFileHeaders Headers;
-  ReadCatalogue(FirstVolume, Headers);
+  const TSealReading Seal = ReadCatalogue(FirstVolume, Headers);
+  if (Seal.State == TSealState::Unknown)
+    Note("the seal is of a kind this varn cannot read (version " + std::to_string(Seal.Version) +
+         "); the archive is listed as not sealed");
   TlzhFileStats Totals;
   Headers.ResetStats(Totals);
-  const std::string Text = AsJson ? Json(Headers, Totals) : Table(Headers, Totals);
+  const std::string Text = AsJson ? Json(Headers, Totals, Seal) : Table(Headers, Totals, Seal);
   std::fwrite(Text.data(), 1, Text.size(), stdout);
   return 0;
 }
@@ -112,7 +132,8 @@ const Command ListCommand = {
     "list", "list [--json] ARCHIVE",
     "Prints the catalogue of ARCHIVE, which names any volume of the archive (its extension is\n"
     "replaced by .1). Sizes and offsets are the catalogue's values; Ratio is the compressed\n"
-    "size in percent of the original size; Date is the archived modification time.\n"
+    "size in percent of the original size; Date is the archived modification time. A sealed\n"
+    "archive (see pack) is checked against its seal and its files' SHA-256 are shown.\n"
     "  --json   one JSON object instead of the table\n",
     RunList};
 

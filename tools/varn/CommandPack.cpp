@@ -21,10 +21,10 @@ std::string ReadFileVersion(const std::string& Path) {
 
 int RunPack(const std::vector<std::string>& Arguments) {
   const ParsedArguments Parsed =
-      ParseArguments(Arguments, {"--output", "--volume-size", "--name"}, {});
+      ParseArguments(Arguments, {"--output", "--volume-size", "--name"}, {"--no-seal"});
   std::string Output = "setup.1";
   int64_t VolumeSize = 0;
-  bool OutputGiven = false, SizeGiven = false;
+  bool OutputGiven = false, SizeGiven = false, Seal = true;
   std::vector<std::pair<std::string, std::string>> Renames;  // archived name, path
   for (const auto& [Option, Value] : Parsed.Options) {
     if (Option == "--output") {
@@ -32,6 +32,8 @@ int RunPack(const std::vector<std::string>& Arguments) {
       if (Value.empty()) throw UsageError("option --output needs a file name");
       OutputGiven = true;
       Output = Value;
+    } else if (Option == "--no-seal") {
+      Seal = false;
     } else if (Option == "--volume-size") {
       if (SizeGiven) throw UsageError("option --volume-size given twice");
       SizeGiven = true;
@@ -69,6 +71,7 @@ int RunPack(const std::vector<std::string>& Arguments) {
 
   ArchiveWriter Writer;
   Writer.VolumeSize = VolumeSize;
+  Writer.Seal = Seal;
   Writer.OnWarning = [](const std::string& Message) { Note("warning: " + Message); };
   for (size_t I = 0; I < Paths.size(); ++I)
     Writer.Members.push_back(
@@ -87,16 +90,21 @@ int RunPack(const std::vector<std::string>& Arguments) {
 }  // namespace
 
 const Command PackCommand = {
-    "pack", "pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... PATH...",
+    "pack",
+    "pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... [--no-seal] PATH...",
     "Packs the files PATH... into an archive. The first PATH becomes catalogue entry 0, the\n"
     "installation program. Each file is archived under its base name, with its modification\n"
     "time and, for a Windows executable with version information, its file version.\n"
+    "Volume 1 carries a seal: the SHA-256 of the catalogue and of every file, which the loader,\n"
+    "varn test and varn extract check, so that damaged or mixed-up volumes are found before\n"
+    "anything runs. Readers that do not know the seal read the archive as before.\n"
     "  --output FILE          volume 1 of the archive (default setup.1; the extension must be\n"
     "                         .1); further volumes get the extensions .2, .3, ...\n"
     "  --volume-size SIZE     bytes per volume, with an optional suffix k (1024) or M (1024k);\n"
     "                         every volume but the last is filled to exactly SIZE bytes\n"
     "                         (default: one volume)\n"
-    "  --name ARCHIVED=PATH   archive the listed PATH under the name ARCHIVED\n",
+    "  --name ARCHIVED=PATH   archive the listed PATH under the name ARCHIVED\n"
+    "  --no-seal              leave the seal out\n",
     RunPack};
 
 }  // namespace varn::cli

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include <varn/archive/ArchiveSeal.h>
 #include <varn/archive/PredictionEncoder.h>
 #include <varn/support/ByteReader.h>
 #include <varn/support/PathHelpers.h>
@@ -103,6 +104,13 @@ class VolumeOutput {
   int64_t FWritten = 0;
 };
 
+TSealDigest Finished(platform::Sha256& Hash) {
+  TSealDigest Digest{};
+  if (!Hash.Finish(Digest))
+    throw EArchiveWriter("SHA-256 is not available on this system: the archive cannot be sealed");
+  return Digest;
+}
+
 std::unique_ptr<TStream> OpenMember(const ArchiveMember& Member) {
   if (!Member.OpenData) throw EArchiveWriter("No data given for " + Describe(Member));
   auto Stream = Member.OpenData();
@@ -110,22 +118,26 @@ std::unique_ptr<TStream> OpenMember(const ArchiveMember& Member) {
   return Stream;
 }
 
-// Codes one member's data from its start; hands each coded piece to Sink when there is one.
-// The encoder and buffers are allocated once per writer.
+// Codes one member's data from its start; hands each coded piece to Sink when there is one,
+// and takes the SHA-256 of the original bytes into Digest when asked. The encoder and buffers
+// are allocated once per writer.
 struct MemberCoder {
   PredictionEncoder Encoder;
   std::vector<uint8_t> In = std::vector<uint8_t>(ChunkSize);
   std::vector<uint8_t> Out = std::vector<uint8_t>(PredictionEncoder::MaxEncodedSize(ChunkSize));
 
-  MemberSizes Code(const ArchiveMember& Member, VolumeOutput* Sink) {
+  MemberSizes Code(const ArchiveMember& Member, VolumeOutput* Sink, TSealDigest* Digest) {
     auto Stream = OpenMember(Member);
     MemberSizes Sizes;
     Encoder.Reset();
+    std::unique_ptr<platform::Sha256> Hash;
+    if (Digest) Hash = std::make_unique<platform::Sha256>();
     for (;;) {
       const int32_t Count = Stream->Read(In.data(), ChunkSize);
       if (Count <= 0) break;
       Sizes.OriginalSize += Count;
       if (Sizes.OriginalSize > MaxArchiveOffset) throw EArchiveWriter(TooLarge(Describe(Member)));
+      if (Hash) Hash->Update(In.data(), static_cast<size_t>(Count));
       const size_t Coded = Encoder.Encode(In.data(), static_cast<size_t>(Count), Out.data());
       Sizes.CompressedSize += static_cast<int64_t>(Coded);
       if (Sink) Sink->Write(Out.data(), static_cast<int64_t>(Coded));
@@ -137,6 +149,7 @@ struct MemberCoder {
     const int64_t Size = Stream->Size();
     if (Size >= 0 && Size != Sizes.OriginalSize)
       throw EArchiveWriter("Could not read all of " + Describe(Member));
+    if (Hash) *Digest = Finished(*Hash);
     return Sizes;
   }
 };
@@ -170,7 +183,7 @@ int64_t ArchivePlan::VolumeBytes(int32_t Number) const {
 }
 
 ArchivePlan PlanArchive(const std::vector<ArchiveMember>& Members,
-                        const std::vector<MemberSizes>& Sizes, int64_t VolumeSize) {
+                        const std::vector<MemberSizes>& Sizes, int64_t VolumeSize, bool Sealed) {
   if (Members.size() != Sizes.size()) throw EArchiveWriter("PlanArchive: one size per member");
   if (VolumeSize < 0) throw EArchiveWriter("The volume size must not be negative");
   CheckMembers(Members);
@@ -179,13 +192,17 @@ ArchivePlan PlanArchive(const std::vector<ArchiveMember>& Members,
   Plan.VolumeSize = VolumeSize;
   const auto Count = static_cast<int64_t>(Members.size());
   Plan.CatalogueSize = PrologueSize + RecordSize * Count;
-  if (Plan.CatalogueSize - 1 > MaxArchiveOffset)
+  Plan.SealSize = Sealed ? seal::SizeFor(Count) : 0;
+  const int64_t Head = Plan.CatalogueSize + Plan.SealSize;
+  if (Head - 1 > MaxArchiveOffset)
     throw EArchiveWriter("Too many files for one catalogue: " + std::to_string(Count));
-  if (VolumeSize > 0 && Plan.CatalogueSize > VolumeSize)
-    throw EArchiveWriter("The volume size of " + std::to_string(VolumeSize) +
-                         " bytes is too small: the catalogue of " + std::to_string(Count) +
-                         " files takes " + std::to_string(Plan.CatalogueSize) +
-                         " bytes, and volume 1 must hold all of it");
+  if (VolumeSize > 0 && Head > VolumeSize)
+    throw EArchiveWriter(
+        "The volume size of " + std::to_string(VolumeSize) +
+        " bytes is too small: the catalogue of " + std::to_string(Count) + " files takes " +
+        std::to_string(Plan.CatalogueSize) + " bytes" +
+        (Sealed ? " and its seal " + std::to_string(Plan.SealSize) + " more" : "") +
+        ", and volume 1 must hold all of it");
 
   int64_t TotalOriginal = 0, TotalCompressed = 0;
   for (size_t I = 0; I < Members.size(); ++I) {
@@ -203,14 +220,14 @@ ArchivePlan PlanArchive(const std::vector<ArchiveMember>& Members,
   if (TotalCompressed > MaxArchiveOffset)
     throw EArchiveWriter(TooLarge("The compressed data of the files together"));
 
-  Plan.TotalSize = Plan.CatalogueSize + TotalCompressed;
+  Plan.TotalSize = Head + TotalCompressed;
   const int64_t Volumes = VolumeSize == 0 ? 1 : (Plan.TotalSize + VolumeSize - 1) / VolumeSize;
   if (Volumes > MaxVolumes)
     throw EArchiveWriter("The archive would need " + std::to_string(Volumes) + " volumes of " +
                          std::to_string(VolumeSize) + " bytes; a catalogue names at most 255");
   Plan.VolumeCount = static_cast<int32_t>(Volumes);
 
-  int64_t Position = Plan.CatalogueSize;
+  int64_t Position = Head;
   for (size_t I = 0; I < Members.size(); ++I) {
     const ArchiveMember& M = Members[I];
     const int64_t Compressed = Sizes[I].CompressedSize;
@@ -236,8 +253,9 @@ ArchivePlan PlanArchive(const std::vector<ArchiveMember>& Members,
     Record.SetDataEnd(static_cast<int32_t>(DataEnd));
     Record.SetFileName(M.Name);
     const bool IsLast = I + 1 == Members.size();
-    Record.SetNextHeader(
-        IsLast ? 0 : static_cast<int32_t>(PrologueSize + RecordSize * static_cast<int64_t>(I + 1)));
+    // The last record names the seal, so that the seal is found from the chain too.
+    const int64_t Next = PrologueSize + RecordSize * static_cast<int64_t>(I + 1);
+    Record.SetNextHeader(IsLast && !Sealed ? 0 : static_cast<int32_t>(Next));
     Record.SetOriginalSize(static_cast<int32_t>(Sizes[I].OriginalSize));
     Record.SetDataStart(static_cast<int32_t>(DataStart));
     Record.SetCompressedSize(static_cast<int32_t>(Compressed));
@@ -266,8 +284,10 @@ ArchivePlan ArchiveWriter::Write(const CreateVolumeFunction& CreateVolume) {
   auto Coder = std::make_unique<MemberCoder>();
   std::vector<MemberSizes> Sizes;
   Sizes.reserve(Members.size());
-  for (const ArchiveMember& M : Members)
-    Sizes.push_back(Coder->Code(M, nullptr));
+  TArchiveSeal Sealed;
+  if (Seal) Sealed.FileHashes.resize(Members.size());
+  for (size_t I = 0; I < Members.size(); ++I)
+    Sizes.push_back(Coder->Code(Members[I], nullptr, Seal ? &Sealed.FileHashes[I] : nullptr));
 
   std::vector<ArchiveMember> Planned = Members;
   std::vector<std::string> Warnings;
@@ -281,7 +301,7 @@ ArchivePlan ArchiveWriter::Write(const CreateVolumeFunction& CreateVolume) {
                          FormatDate(Date));
     M.FileDate = Date;
   }
-  ArchivePlan Plan = PlanArchive(Planned, Sizes, VolumeSize);
+  ArchivePlan Plan = PlanArchive(Planned, Sizes, VolumeSize, Seal);
   if (OnWarning)
     for (const std::string& Warning : Warnings)
       OnWarning(Warning);
@@ -289,12 +309,21 @@ ArchivePlan ArchiveWriter::Write(const CreateVolumeFunction& CreateVolume) {
   VolumeOutput Output(CreateVolume, VolumeSize);
   const std::vector<uint8_t> Catalogue = CatalogueBytes(Plan);
   Output.Write(Catalogue.data(), static_cast<int64_t>(Catalogue.size()));
+  if (Seal) {
+    platform::Sha256 Hash;
+    Hash.Update(Catalogue.data(), Catalogue.size());
+    Sealed.CatalogueHash = Finished(Hash);
+    const std::vector<uint8_t> SealBytes = EncodeSeal(Sealed);
+    Output.Write(SealBytes.data(), static_cast<int64_t>(SealBytes.size()));
+  }
   for (size_t I = 0; I < Planned.size(); ++I) {
     const int64_t Before = Output.Written();
-    const MemberSizes Again = Coder->Code(Planned[I], &Output);
+    TSealDigest Digest{};
+    const MemberSizes Again = Coder->Code(Planned[I], &Output, Seal ? &Digest : nullptr);
     if (Again.OriginalSize != Sizes[I].OriginalSize ||
         Again.CompressedSize != Sizes[I].CompressedSize ||
-        Output.Written() - Before != Sizes[I].CompressedSize)
+        Output.Written() - Before != Sizes[I].CompressedSize ||
+        (Seal && Digest != Sealed.FileHashes[I]))
       throw EArchiveWriter(Describe(Planned[I]) + " changed while it was being archived");
   }
   return Plan;

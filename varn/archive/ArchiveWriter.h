@@ -2,16 +2,18 @@
 // The archive writer (the format says what a valid archive is; the system itself has no
 // writer). Volume 1 begins with the catalogue: HeaderCount, CatalogueTag 0, then one 164-byte
 // header per member at 5, 169, 333, ..., each NextHeader naming the next (the last one's is
-// 0). The data of the members follows in catalogue order, each one a stream of the prediction
-// coder (PredictionEncoder). Catalogue and data form one run of bytes that is cut into volumes
-// of exactly VolumeSize bytes, the last one shorter; so data that goes on into the next volume
-// continues at its offset 0, as the format requires. Reserved, padding and the unused bytes of
-// the string slots are zero: the same members give the same bytes.
+// 0, or the seal's offset in a sealed archive). A sealed archive has its seal (ArchiveSeal.h)
+// right after the last record. The data of the members follows in catalogue order, each one a
+// stream of the prediction coder (PredictionEncoder). Catalogue and data form one run of bytes that
+// is cut into volumes of exactly VolumeSize bytes, the last one shorter; so data that goes on into
+// the next volume continues at its offset 0, as the format requires. Reserved, padding and the
+// unused bytes of the string slots are zero: the same members give the same bytes.
 //
 // What the format cannot hold is refused with EArchiveWriter before any volume is created:
 // more than 255 volumes; a file, a total or an offset beyond 2^31-1; a blank name or one of
 // more than 103 characters; a version of more than 22; two members with the same name (the
-// reader would only ever find the first); a first volume too small for the whole catalogue.
+// reader would only ever find the first); a first volume too small for the whole catalogue
+// (and seal).
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -61,6 +63,7 @@ struct MemberSizes {
 struct ArchivePlan {
   std::vector<TFileHeaderRecord> Headers;  // in catalogue order, every field filled
   int64_t CatalogueSize = 0;               // 5 + 164 * members
+  int64_t SealSize = 0;                    // 0 when unsealed; the seal lies at CatalogueSize
   int64_t TotalSize = 0;                   // bytes over all volumes
   int64_t VolumeSize = 0;                  // 0: no limit
   int32_t VolumeCount = 0;
@@ -72,9 +75,10 @@ struct ArchivePlan {
 // limit), with the checks above. An empty member lies where the next data would begin, with
 // DataEnd = DataStart - 1; where that is the end of a full volume it stays at that end
 // (DataStart = VolumeSize), so that it never names a volume that holds no byte.
-// FileDate is taken as given (see RestorableFileDate).
+// FileDate is taken as given (see RestorableFileDate). Sealed leaves room for the seal.
 ArchivePlan PlanArchive(const std::vector<ArchiveMember>& Members,
-                        const std::vector<MemberSizes>& Sizes, int64_t VolumeSize);
+                        const std::vector<MemberSizes>& Sizes, int64_t VolumeSize,
+                        bool Sealed = false);
 
 // The loader gives an extracted file its archived time through the packed date form, which
 // holds only the years 1980 to 2099; for any other FileDate setting the time fails and so does
@@ -83,13 +87,15 @@ ArchivePlan PlanArchive(const std::vector<ArchiveMember>& Members,
 TDateTime RestorableFileDate(TDateTime Value, bool& Clamped);
 
 // Writes an archive. Members are read twice (sizing, then writing); a member whose bytes
-// differ between the two reads fails the write. Every FileDate outside what the loader can
+// differ between the two reads fails the write. With Seal, the SHA-256 of every member is
+// taken in both reads and sealed into volume 1. Every FileDate outside what the loader can
 // restore is clamped (RestorableFileDate) and reported through OnWarning.
 class ArchiveWriter {
  public:
   using CreateVolumeFunction = std::function<std::unique_ptr<TStream>(int32_t Number)>;
 
   int64_t VolumeSize = 0;  // 0: one volume of any size
+  bool Seal = false;
   std::vector<ArchiveMember> Members;
   std::function<void(const std::string& Message)> OnWarning;
 

@@ -88,4 +88,42 @@ class EVCFHCannotReadHeaderCount : public EVCFH {
       : EVCFH("Could not read the file header count for the compressed file") {}
 };
 
+// A sealed archive that does not match its seal. FileName names what is damaged: the archived
+// file, or volume 1 for the catalogue and for the seal itself.
+class EVCDamaged : public EVC {
+ public:
+  std::string FileName;
+
+ protected:
+  EVCDamaged(const std::string& Message, const std::string& Name)
+      : EVC(Message + Name), FileName(Name) {}
+};
+
+// A file whose decoded bytes differ from those sealed; Name is its catalogue FileName.
+class EVCDamagedFile : public EVCDamaged {
+ public:
+  explicit EVCDamagedFile(const std::string& Name)
+      : EVCDamaged("The file does not match the seal of the archive: ", Name) {}
+};
+
+class EVCDamagedCatalogue : public EVCDamaged {
+ public:
+  explicit EVCDamagedCatalogue(const std::string& Volume1)
+      : EVCDamaged("The catalogue does not match the seal of the archive: ", Volume1) {}
+};
+
+// The seal's own hash fails: the seal, not necessarily any file, is damaged.
+class EVCDamagedSeal : public EVCDamaged {
+ public:
+  explicit EVCDamagedSeal(const std::string& Volume1)
+      : EVCDamaged("The seal of the archive is damaged: ", Volume1) {}
+};
+
+class EVCCannotCheckSeal : public EVC {
+ public:
+  EVCCannotCheckSeal()
+      : EVC("The archive is sealed, but this system offers no SHA-256 to check the seal "
+            "with") {}
+};
+
 }  // namespace varn

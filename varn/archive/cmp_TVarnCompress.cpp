@@ -34,6 +34,8 @@ void TVarnCompress::SetFilesToProcess(std::vector<std::string>& Value) {
 
 void TVarnCompress::ReadHeaders() {
   FCatalogueLoaded = false;
+  FSeal = TSealReading();
+  FSealRead = false;
   if (!IsExistingFile(FCompressedFile)) throw EVCCouldNotOpenCompressedFile(FCompressedFile);
   std::unique_ptr<TFileStream> Volume;
   try {
@@ -44,7 +46,13 @@ void TVarnCompress::ReadHeaders() {
   try {
     FHeaders.ReadFromStream(*Volume);
   } catch (...) {
+    // A sealed catalogue that cannot be read is a damaged one (a damaged HeaderCount, say).
+    if (CheckSeal) ReadArchiveSeal(*Volume, FCompressedFile);
     throw EVCFHCannotReadHeaders();
+  }
+  if (CheckSeal) {
+    FSeal = ReadArchiveSeal(*Volume, FCompressedFile);
+    FSealRead = true;
   }
   FCatalogueLoaded = true;
 }

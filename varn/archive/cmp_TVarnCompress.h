@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include <varn/archive/ArchiveSeal.h>
 #include <varn/archive/EVCExceptions.h>
 #include <varn/archive/cmp_TFileHeaders.h>
 #include <varn/archive/cmp_TVarnStreamCompress.h>
@@ -32,8 +33,10 @@ class TVarnCompress : public TVarnStreamCompress {
   explicit TVarnCompress(TComponent* AOwner = nullptr);
   ~TVarnCompress() override;
 
-  // Stop request: set while Extract runs, it stops the run at the next block of output.
-  // Extract clears it when it starts and sets it when it fails (other than by a stop).
+  // Stop request: set while Extract runs (from a handler or the message pump), it stops the
+  // run at the next block of output. A stop is no failure: Extract fires OnAborted and returns
+  // normally, so OnAborted is the only sign of it; the file being written stays as it is.
+  // Extract clears Abort when it starts and sets it when it fails (other than by a stop).
   bool Abort = false;
 
   // Volume 1 of the archive, always with the extension ".1". The setter takes any volume's
@@ -45,20 +48,34 @@ class TVarnCompress : public TVarnStreamCompress {
   std::string ExtractDirectory;
 
   // The names to extract, each a catalogue FileName, optionally followed by ";" and text the
-  // lookup ignores. Every Extract empties it. The setter deletes blank entries from Value
-  // itself, then copies the rest; appending to the returned list bypasses that filter.
+  // lookup ignores. Every Extract empties it, whether it succeeds or fails.
   std::vector<std::string>& FilesToProcess() { return FFilesToProcess; }
+  // Beware: changes the caller's list. The blank entries (nothing but characters of codes 0 to
+  // 32) are deleted from Value itself, then the rest is copied, untrimmed, into the component's
+  // list. Appending to the list FilesToProcess() returns bypasses that filter.
   void SetFilesToProcess(std::vector<std::string>& Value);
 
   TOverwriteType Overwrite = owAlways;
 
+  // Off by default. When set, ReadHeaders also reads the archive's seal (ArchiveSeal.h) and
+  // fails with EVCDamagedCatalogue or EVCDamagedSeal when catalogue and seal do not match, and
+  // Extract hashes each file's output as it writes it and, once the file is decoded, raises
+  // EVCDamagedFile naming it when the bytes differ from those sealed (before the size check
+  // and before the file gets its time). An archive without a seal, or with one of a later
+  // version, is extracted as with the check off. EVCCannotCheckSeal when the system has no
+  // SHA-256 for a sealed archive.
+  bool CheckSeal = false;
+
+  // The component only reads and extracts; OnAfterAdding, OnBeforeAdding and OnListing are
+  // never fired. They are kept so that the component's interface is whole: code written for
+  // it may assign them, and then simply never hears from them.
   TNotifyEvent OnAborted;
-  TlzhFileStatsEvent OnAfterAdding;   // never fired
-  TlzhFileStatsEvent OnBeforeAdding;  // never fired
+  TlzhFileStatsEvent OnAfterAdding;
+  TlzhFileStatsEvent OnBeforeAdding;
   TlzhFileStatsEvent OnAfterExtracting;
   TlzhFileStatsEvent OnBeforeExtracting;
   TNotifyEvent OnFullDisk;
-  TlzhFileStatsEvent OnListing;  // never fired
+  TlzhFileStatsEvent OnListing;
   TlzhNewDiskEvent OnNewDisk;
   TlzhFileStatsEvent OnReplace;
   TlzhFileStatsEvent OnStatus;
@@ -68,7 +85,8 @@ class TVarnCompress : public TVarnStreamCompress {
   std::string TargetName;
 
   // Rereads the catalogue of CompressedFile. EVCCouldNotOpenCompressedFile when volume 1 is
-  // missing or cannot be opened; EVCFHCannotReadHeaders in place of any failure of the read.
+  // missing or cannot be opened; EVCFHCannotReadHeaders in place of any failure of the read
+  // (with CheckSeal, EVCDamagedCatalogue instead when the archive is sealed).
   void ReadHeaders();
   // The number of catalogue entries; reads the catalogue first if none is loaded.
   int32_t FileCount();
@@ -83,11 +101,18 @@ class TVarnCompress : public TVarnStreamCompress {
   // EVCDiskFull when it is not assigned.
   virtual void DiskFull();
 
+  // What the component last did: opNone until the first Extract, then opExtracting for good.
+  // opAdding is never entered (see the adding events above).
+  static constexpr uint8_t opNone = 0;
+  static constexpr uint8_t opAdding = 1;
+  static constexpr uint8_t opExtracting = 2;
   uint8_t Operation() const { return FOperation; }
   int32_t CurrentDisk() const { return FCurrentDisk; }
   bool CatalogueLoaded() const { return FCatalogueLoaded; }
   const TlzhFileStats& Stats() const { return FStats; }
   TFileHeaders& Headers() { return FHeaders; }
+  // What the last ReadHeaders found of the seal; Absent when CheckSeal was off.
+  const TSealReading& Seal() const { return FSeal; }
   const TFileHeader* CurrentHeader() const { return FCurrentHeader; }
 
  protected:
@@ -114,12 +139,14 @@ class TVarnCompress : public TVarnStreamCompress {
   void WriteCurrentFile(const std::string& Target);
   bool ReadCurrentVolume(TVSCBuffer& Buf, int32_t& Want, int32_t& Read);
   void MakeDoneReport();
+  void CheckSealOfCurrentFile();
   std::string TargetPath() const;
 
-  uint8_t FOperation = 0;
+  uint8_t FOperation = opNone;
   int32_t FCurrentDisk = 0;
   std::unique_ptr<TStream> FDestFile;
   const TFileHeader* FCurrentHeader = nullptr;
+  int32_t FCurrentIndex = -1;
   TlzhFileStats FStats;
   bool FCatalogueLoaded = false;
   std::unique_ptr<TFileStream> FSourceFile;
@@ -128,6 +155,10 @@ class TVarnCompress : public TVarnStreamCompress {
   std::string FCompressedFile;
   TFileHeaders FHeaders;
   std::vector<std::string> FFilesToProcess;
+  TSealReading FSeal;
+  bool FSealRead = false;  // the loaded catalogue's seal was looked for
+  // The hash of the current file's output, while a sealed file is written with CheckSeal.
+  std::unique_ptr<platform::Sha256> FOutputHash;
 };
 
 }  // namespace varn

@@ -41,7 +41,7 @@ std::string TVarnCompress::TargetPath() const {
 
 void TVarnCompress::Extract() {
   Abort = false;
-  FOperation = 2;
+  FOperation = opExtracting;
   FDestFile.reset();
   FSourceFile.reset();
   try {
@@ -60,7 +60,7 @@ void TVarnCompress::Extract() {
 }
 
 void TVarnCompress::ExtractSelection() {
-  if (!FCatalogueLoaded) ReadHeaders();
+  if (!FCatalogueLoaded || (CheckSeal && !FSealRead)) ReadHeaders();
   FCurrentDisk = 0;
   FHeaders.ResetStats(FStats);
   FHeaders.SumSizes(FStats);
@@ -74,6 +74,7 @@ void TVarnCompress::ExtractSelection() {
     const int32_t Index = FHeaders.IndexOfName(Entry);
     if (Index < 0) throw EVCFHFileNotInArchive(Entry);
     FCurrentHeader = &FHeaders.GetFileHeaders(Index);
+    FCurrentIndex = Index;
     FCurrentHeader->CopyToStats(FStats);
 
     if (IsBlank(TargetName)) TargetName = FileNamePart(FCurrentHeader->Record.FileName());
@@ -98,6 +99,7 @@ void TVarnCompress::WriteCurrentFile(const std::string& Target) {
   CleanUp Finally([this] {
     FDestFile.reset();
     FSourceFile.reset();
+    FOutputHash.reset();
   });
   const TFileHeaderRecord& Header = FCurrentHeader->Record;
   OpenVolume(FSourceFile, Header.FirstDisk() == 0 ? 1 : Header.FirstDisk(), FCompressedFile);
@@ -113,7 +115,10 @@ void TVarnCompress::WriteCurrentFile(const std::string& Target) {
 
   FNoData = Header.DataStart() < 0;
   if (!FNoData) FSourceFile->Seek(Header.DataStart(), TSeekOrigin::soBeginning);
+  if (CheckSeal && FSeal.State == TSealState::Present)
+    FOutputHash = std::make_unique<platform::Sha256>();
   Decompress();
+  if (FOutputHash) CheckSealOfCurrentFile();
 
   if (FDestFile->Size() != Header.OriginalSize()) throw EVCWrongDecompressedSize(Header.FileName());
   if (!SetDestinationDate(*FDestFile, DateTimeToFileDate(Header.FileDate())))
@@ -205,6 +210,7 @@ void TVarnCompress::ExtractOnWriteBuffer(TVarnStreamCompress&, TVSCBuffer& Buf, 
   Application().ProcessMessages();
   if (!FDestFile) throw Exception("OnWriteBuffer has Nil DestFile");
   if (FDestFile->Write(Buf.data(), BIB) < BIB) DiskFull();
+  if (FOutputHash) FOutputHash->Update(Buf.data(), static_cast<size_t>(BIB));
   FStats.PercentDone = PercentOf(FStats.BytesDone, FStats.CompressedSize);
   FStats.TotalPercent = PercentOf(FStats.TotalBytesDone, FStats.TotalCompressedSize);
   if (OnStatus) OnStatus(*this, FStats);

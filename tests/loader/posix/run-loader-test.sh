@@ -2,7 +2,9 @@
 # The Linux loader end to end: real media in a directory whose name holds a blank, TMPDIR set
 # (with a blank too), a shell-script installation program that records its argument. Then the
 # failures a person meets: no setup.1 in the current directory (only beside the program) and
-# a missing volume. Every run ends with exit code 0 and without waiting for input.
+# a missing volume. Then sealed media: a run as usual, and a damaged byte in a file's data (in
+# volume 1 and 2), in the catalogue, in the seal and in the seal's own hash, each reported by
+# name before anything starts. Every run ends with exit code 0 and without waiting for input.
 # Usage: run-loader-test.sh LOADER MAKE_MEDIA
 set -u
 loader=$1
@@ -74,6 +76,42 @@ check_failure "setup.1 only beside the program" "$work/elsewhere" \
 
 rm "$media/setup.2"
 check_failure "a missing volume" "$media" "Could not open the correct disk file 2."
+
+flip() {  # FILE OFFSET: inverts one byte
+  local byte
+  byte=$(od -An -tu1 -j "$2" -N1 "$1" | tr -d ' ')
+  printf "$(printf '\\%03o' $((byte ^ 255)))" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+}
+
+sealed="$work/sealed"
+mkdir -p "$sealed"
+"$make_media" --sealed "$sealed/setup" 4096 "$work/source/install.sh" "$work/source/data.bin" \
+  "$work/source/readme.txt" || { echo "FAIL: cannot make the sealed media"; exit 1; }
+[ -f "$sealed/setup.2" ] && [ ! -f "$sealed/setup.3" ] || fail "the sealed media should span 2 volumes"
+echo "--- sealed"
+rm -f "$temp/argument.txt"
+run_loader "$sealed"
+for _ in $(seq 1 100); do [ -s "$temp/argument.txt" ] && break; sleep 0.1; done
+[ -s "$temp/argument.txt" ] || fail "sealed: the installation program did not run"
+cat "$work/err"
+
+# The catalogue of three records ends at 497, the seal (180 bytes) at 677; install.sh's data
+# follows, data.bin's runs on into volume 2, readme.txt's ends it.
+last=$(( $(stat -c %s "$sealed/setup.2") - 1 ))
+while read -r volume offset name; do
+  flip "$sealed/setup.$volume" "$offset"
+  check_failure "sealed, byte $offset of volume $volume" "$sealed" \
+    "LOADER: The installation files are damaged: $name."
+  flip "$sealed/setup.$volume" "$offset"
+done <<DAMAGES
+1 690 install.sh
+2 0 data.bin
+2 $last readme.txt
+1 0 setup.1
+1 100 setup.1
+1 500 setup.1
+1 676 setup.1
+DAMAGES
 
 [ $status -eq 0 ] && echo passed
 exit $status

@@ -3,8 +3,8 @@
 #   success  media in a directory whose name holds a blank; the window while it works (kept as a
 #            screenshot), then the extracted files, their times, the command line the stand-in
 #            installation program recorded, and exit code 0
-#   failures no setup.1, and a missing volume: the box's text, OK, the failed window (kept as a
-#            screenshot), the shutdown button, exit code 0
+#   failures no setup.1, a missing volume, and a sealed medium with a damaged file: the box's
+#            text, OK, the failed window (kept as a screenshot), the shutdown button, exit code 0
 # Exit 77 (skipped) when there is no Wine, Xvfb or ImageMagick's import.
 # Usage: run-loader-gui-test.sh LOADER_EXE INSTALLER_EXE MAKE_MEDIA_EXE DRIVER_EXE ARTEFACTS
 set -u
@@ -113,6 +113,19 @@ failure "no setup.1" "$work/empty" \
   "LOADER: Setup.1 must be in the same directory as the the loader program." failed
 rm "$media/setup.2"
 failure "a missing volume" "$media" "Could not open the correct disk file 2." ""
+
+# A sealed medium whose last byte, in readme.txt's data, is damaged.
+sealed="$work/sealed"
+mkdir -p "$sealed"
+"$VARN_WINE" "$make_media_exe" --sealed "$(windows_path "$sealed/setup")" 0 \
+  "$(windows_path "$work/source/installer.exe")" "$(windows_path "$work/source/readme.txt")" \
+  </dev/null || { echo "FAIL: sealed media"; exit 1; }
+last=$(( $(stat -c %s "$sealed/setup.1") - 1 ))
+byte=$(od -An -tu1 -j "$last" -N1 "$sealed/setup.1" | tr -d ' ')
+printf "$(printf '\\%03o' $((byte ^ 255)))" |
+  dd of="$sealed/setup.1" bs=1 seek="$last" conv=notrunc status=none
+failure "a damaged sealed medium" "$sealed" \
+  "LOADER: The installation files are damaged: readme.txt." damaged
 [ -e "$temp/commandline.txt" ] && fail "a failed run started the program"
 rm -f "$temp/installer.exe" "$temp/big.bin" "$temp/readme.txt"
 

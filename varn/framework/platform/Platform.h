@@ -68,6 +68,9 @@ int64_t SeekFile(FileHandle File, int64_t Offset, SeekOrigin Origin);
 
 void CloseFile(FileHandle File);
 
+// Removes a file (never a directory); false when it could not be removed.
+bool DeleteFile(const std::string& Path);
+
 // The last-write time of an open file, universal time.
 bool GetFileLastWriteTime(FileHandle File, FileTime& Universal);
 

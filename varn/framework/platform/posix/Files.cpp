@@ -174,6 +174,11 @@ void CloseFile(FileHandle File) {
   if (File >= 0) close(static_cast<int>(File));
 }
 
+bool DeleteFile(const std::string& Path) {
+  if (Path.empty() || Path.find('\0') != std::string::npos) return false;
+  return unlink(posix::ToNative(Path).c_str()) == 0;
+}
+
 bool GetFileLastWriteTime(FileHandle File, FileTime& Universal) {
   struct stat Status;
   if (File < 0 || fstat(static_cast<int>(File), &Status) != 0) return false;

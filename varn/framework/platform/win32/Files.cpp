@@ -84,6 +84,11 @@ void CloseFile(FileHandle File) {
   if (File != InvalidFileHandle) CloseHandle(ToHandle(File));
 }
 
+bool DeleteFile(const std::string& Path) {
+  if (Path.find('\0') != std::string::npos) return false;
+  return DeleteFileA(Path.c_str()) != 0;
+}
+
 bool GetFileLastWriteTime(FileHandle File, FileTime& Universal) {
   FILETIME LastWrite;
   if (!GetFileTime(ToHandle(File), nullptr, nullptr, &LastWrite)) return false;

@@ -2,10 +2,12 @@
 
 #include <vector>
 
-#include <varn/framework/platform/win32/Win32.h>
+#include <varn/framework/platform/win32/SystemLibrary.h>
 
 namespace varn::platform {
 namespace {
+
+using win32::Lookup;
 
 using GetFileVersionInfoSizeAFunction = DWORD(WINAPI*)(LPCSTR, LPDWORD);
 using GetFileVersionInfoAFunction = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
@@ -20,29 +22,9 @@ struct VersionLibrary {
   bool Available() const { return GetSize && GetInfo && Query; }
 };
 
-std::string SystemDirectory() {
-  std::vector<char> Buffer(MAX_PATH);
-  for (;;) {
-    const UINT Length = GetSystemDirectoryA(Buffer.data(), static_cast<UINT>(Buffer.size()));
-    if (Length == 0) return std::string();
-    if (Length < Buffer.size()) return std::string(Buffer.data(), Length);
-    Buffer.resize(Length + 1);
-  }
-}
-
-template <typename Function>
-Function Lookup(HMODULE Module, const char* Name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(Module, Name)));
-}
-
 VersionLibrary LoadVersionLibrary() {
   VersionLibrary Library;
-  const std::string Directory = SystemDirectory();
-  if (Directory.empty()) return Library;
-  Library.Path = Directory + (Directory.back() == '\\' ? "" : "\\") + "version.dll";
-  // A full path names exactly one file; the altered search order makes the library's own
-  // dependencies come from its directory too.
-  Library.Module = LoadLibraryExA(Library.Path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  Library.Module = win32::LoadSystemLibrary("version.dll", Library.Path);
   if (!Library.Module) {
     Library.Path.clear();
     return Library;

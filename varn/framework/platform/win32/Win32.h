@@ -4,6 +4,7 @@
 #include <windows.h>
 #undef CreateFile
 #undef CreateDirectory
+#undef DeleteFile
 
 #include <varn/framework/platform/Platform.h>
 

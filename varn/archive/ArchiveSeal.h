@@ -1,0 +1,84 @@
+#pragma once
+// The seal of an archive: the SHA-256 of its catalogue and of every archived file's original
+// bytes, kept in volume 1 directly after the catalogue records (at 5 + 164 * HeaderCount)
+// and before the first file's data. Readers of the format never read that gap, since every
+// file is read from its DataStart: a sealed archive reads exactly as an unsealed one. The last
+// header's NextHeader names the seal (readers never follow it), so the seal is found even when
+// a damaged HeaderCount points elsewhere.
+//
+// Layout, little-endian (docs/seal-format.md):
+//   0  8   magic "VarnSeal"
+//   8  2   format version (1)
+//   10 2   hash algorithm (1: SHA-256)
+//   12 4   size of the whole seal in bytes: 84 + 32 * count in version 1
+//   16 4   count: the number of catalogue entries
+//   20 32  SHA-256 of the catalogue bytes, offsets 0 to the end of the last record
+//   52 32 * count  SHA-256 of each entry's original bytes, in catalogue order
+//   size - 32  32  SHA-256 of the seal's bytes before it
+// The seal's own hash is SHA-256 in every version, so that a damaged seal is told from one of
+// a later version, which a reader of this one leaves unchecked.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <varn/framework/Streams.h>
+#include <varn/framework/platform/Hash.h>
+
+namespace varn {
+
+using TSealDigest = platform::Sha256Digest;
+
+namespace seal {
+
+constexpr uint8_t Magic[8] = {'V', 'a', 'r', 'n', 'S', 'e', 'a', 'l'};
+constexpr size_t VersionOffset = 8;
+constexpr size_t AlgorithmOffset = 10;
+constexpr size_t SizeOffset = 12;
+constexpr size_t CountOffset = 16;
+constexpr size_t CatalogueHashOffset = 20;
+constexpr size_t FileHashesOffset = 52;
+constexpr size_t DigestSize = 32;
+constexpr size_t FixedSize = FileHashesOffset + DigestSize;  // everything but the file hashes
+constexpr uint16_t Version = 1;
+constexpr uint16_t AlgorithmSha256 = 1;
+static_assert(CatalogueHashOffset + DigestSize == FileHashesOffset);
+
+// The size of a version-1 seal of Count entries.
+constexpr int64_t SizeFor(int64_t Count) {
+  return static_cast<int64_t>(FixedSize) + static_cast<int64_t>(DigestSize) * Count;
+}
+
+}  // namespace seal
+
+struct TArchiveSeal {
+  TSealDigest CatalogueHash{};
+  std::vector<TSealDigest> FileHashes;  // one per catalogue entry
+};
+
+// The bytes of a version-1 seal. std::runtime_error when the service has no SHA-256.
+std::vector<uint8_t> EncodeSeal(const TArchiveSeal& Seal);
+
+enum class TSealState : uint8_t {
+  Absent,   // no seal: an archive made without one, or elsewhere
+  Unknown,  // a sound seal of a later version or another algorithm: not checked
+  Present,  // a seal this reader checks; the catalogue matched it
+};
+
+struct TSealReading {
+  TSealState State = TSealState::Absent;
+  int64_t Offset = -1;  // where the seal lies in volume 1, when there is one
+  uint16_t Version = 0;
+  TArchiveSeal Seal;  // filled when Present
+};
+
+// Looks for the seal in volume 1 and checks it and the catalogue against each other. Reads only
+// within the stream and never more than it holds. Raises EVCDamagedSeal (the seal's own hash
+// fails, or the seal is cut short) or EVCDamagedCatalogue (the catalogue bytes differ from
+// those sealed, or the seal lies where HeaderCount does not say), both naming VolumeName, and
+// EVCCannotCheckSeal when there is a seal but the system offers no SHA-256.
+TSealReading ReadArchiveSeal(TStream& Volume1, const std::string& VolumeName);
+
+// Lower-case hexadecimal, as people compare digests.
+std::string DigestText(const TSealDigest& Digest);
+
+}  // namespace varn
