@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <stdexcept>
 
+#include <varn/framework/Exceptions.h>
 #include <varn/support/ByteReader.h>
 #include <varn/support/PathHelpers.h>
 #include <varn/support/Text.h>
@@ -18,7 +18,7 @@ std::string ReadSlot(const uint8_t* Slot, size_t Max) {
 }
 
 void WriteSlot(uint8_t* Slot, size_t Max, const std::string& Value) {
-  if (Value.size() > Max) throw std::length_error("text longer than its header slot");
+  if (Value.size() > Max) throw Exception("text longer than its header slot");
   std::fill(Slot, Slot + 1 + Max, uint8_t{0});
   Slot[0] = static_cast<uint8_t>(Value.size());
   std::copy(Value.begin(), Value.end(), Slot + 1);

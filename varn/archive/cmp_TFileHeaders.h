@@ -51,7 +51,7 @@ class TFileHeaderRecord {
   uint8_t FirstDisk() const { return Bytes[FirstDiskOffset]; }
   std::string Version() const;
 
-  // For writers. SetFileName and SetVersion throw std::length_error for a text longer than
+  // For writers. SetFileName and SetVersion throw Exception for a text longer than
   // its slot; the unused bytes of a slot are zero.
   void SetFileDate(double Value);
   void SetLastDisk(uint8_t Value) { Bytes[LastDiskOffset] = Value; }

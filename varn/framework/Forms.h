@@ -5,7 +5,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -13,6 +12,7 @@
 
 #include <varn/framework/Component.h>
 #include <varn/framework/Controls.h>
+#include <varn/framework/Exceptions.h>
 
 namespace varn {
 
@@ -181,7 +181,7 @@ void TForm::ReadLayout(const TFormLayout<TOwnerForm, N>& Layout) {
         [&](auto Member) {
           using TMember = decltype(Member);
           if constexpr (!std::is_same_v<TMember, std::monostate>) {
-            if (!Member) throw std::logic_error("layout row without its member");
+            if (!Member) throw Exception("layout row without its member");
             auto& Control = Self.*Member;
             Place(Control);
             using TKind = std::remove_reference_t<decltype(Control)>;

@@ -1,9 +1,9 @@
 #include <varn/framework/NoneToolkit.h>
 
-#include <stdexcept>
 #include <utility>
 
 #include <varn/framework/Application.h>
+#include <varn/framework/Exceptions.h>
 #include <varn/framework/Forms.h>
 
 namespace varn {
@@ -143,7 +143,7 @@ std::optional<int32_t> TNoneToolkit::HandleMessage() {
 }
 
 std::optional<int32_t> TNoneToolkit::Idle() {
-  throw std::logic_error("the message loop waits for a message that nothing will send");
+  throw Exception("the message loop waits for a message that nothing will send");
 }
 
 void TNoneToolkit::PostQuit(int32_t ExitCode) {

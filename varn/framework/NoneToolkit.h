@@ -84,7 +84,7 @@ class TNoneToolkit : public TToolkit {
 
  protected:
   // Called by HandleMessage when nothing is queued. Nothing could ever arrive here, so waiting
-  // would hang the test: it throws std::logic_error. The console toolkit waits for the user.
+  // would hang the test: it throws Exception. The console toolkit waits for the user.
   virtual std::optional<int32_t> Idle();
 
   // The forms whose windows are shown, in the order their windows were created.

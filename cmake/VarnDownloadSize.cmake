@@ -1,0 +1,51 @@
+# What the Windows build does to keep loader.exe small, and why: the loader is a download, and
+# tests/loader checks its stripped size against a budget. The figures are what each step saved
+# on the 32-bit loader, read from linker maps.
+
+if(VARN_PLATFORM STREQUAL "win32")
+  # Every function and datum in its own section, so that the linker can drop what a program does
+  # not use. Every object also carries GCC's intermediate code beside its machine code, so that
+  # loader.exe can be optimized as one whole program at its link; every other program (the tests,
+  # varn.exe) links the machine code as it always did.
+  add_compile_options(-ffunction-sections -fdata-sections -flto -ffat-lto-objects)
+  add_link_options(-fno-lto)
+
+  # GCC's runtime for the win32 thread model, which Debian's MinGW compilers ship beside the
+  # posix one that the tests need (GoogleTest uses std::mutex). The project's objects are the
+  # same for both models.
+  find_program(VARN_MINGW_WIN32_GCC ${VARN_MINGW_TRIPLET}-gcc-win32 REQUIRED)
+  execute_process(COMMAND ${VARN_MINGW_WIN32_GCC} -print-libgcc-file-name
+                  OUTPUT_VARIABLE libgcc OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+  cmake_path(GET libgcc PARENT_PATH VARN_MINGW_WIN32_RUNTIME)
+endif()
+
+# varn_download_size(TARGET): the download's link, for loader.exe.
+function(varn_download_size target)
+  target_link_options(${target} PRIVATE
+    # One program, optimized whole (-62 KB): code that nothing calls is gone before the link. The
+    # section garbage collection cannot do that alone on Windows, where the link keeps each
+    # object's unwind table and with it every function of the object. GCC 12 fails on MinGW
+    # with more than one LTO partition.
+    -flto -flto-partition=one -Wl,--gc-sections
+    # The win32 thread model's runtime (-26 KB): the posix one brings winpthreads for the
+    # standard library's own locks, which a program without threads never takes. -no-pthread
+    # turns any use of winpthreads into a link error instead.
+    -L${VARN_MINGW_WIN32_RUNTIME} -no-pthread
+    # No symbols.
+    -s)
+
+  # The standard library's throw helpers, defined for this link alone (-55 KB): see the file.
+  target_sources(${target} PRIVATE ${VARN_SOURCE_ROOT}/loader/win32/StandardThrows.cpp)
+
+  # The decoder stays out of LTO, which would optimize it anew with the rest of the program: its
+  # machine code stays the one whose speed was tuned and measured. On 32-bit Windows its 256 group
+  # routines, which call nothing and cannot throw, also go without unwind entries (-11 KB); the
+  # functions that call handlers keep theirs. 64-bit Windows keeps its unwind data, which the
+  # system itself reads.
+  set(decoder_options -fno-lto)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    list(APPEND decoder_options -fno-asynchronous-unwind-tables -fno-dwarf2-cfi-asm)
+  endif()
+  set_source_files_properties(${VARN_SOURCE_ROOT}/varn/archive/cmp_TVarnStreamCompress.cpp
+    DIRECTORY ${VARN_SOURCE_ROOT}/varn/archive PROPERTIES COMPILE_OPTIONS "${decoder_options}")
+endfunction()
