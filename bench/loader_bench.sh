@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# loader.exe under 64-bit Wine against bench/plain_loader.c, the same job as a plain C Windows
+# program without a window, in one run on one medium: a few hundred executables, libraries and
+# text files of this machine (about 60 MB) behind a small Windows program as entry 0, on tmpfs.
+# Prints the median of RUNS (default 5) for each and the ratio.
+# Usage: bench/loader_bench.sh [LOADER_EXE]   (default build/windows64/loader/loader.exe;
+# needs build/native/tools/varn/varn, x86_64-w64-mingw32-gcc, Wine and xvfb-run)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+loader=$(realpath "${1:-build/windows64/loader/loader.exe}")
+runs=${RUNS:-5}
+
+if [ -z "${DISPLAY:-}" ]; then exec xvfb-run -a "$0" "$loader"; fi
+
+work=$(mktemp -d "$([ -d /dev/shm ] && echo /dev/shm || echo "${TMPDIR:-/tmp}")/varn-loader-bench.XXXXXX")
+export VARN_WINE_ARCH=win64 TMPDIR=$work
+source scripts/wine-env.sh >/dev/null
+trap 'wine_env_cleanup; rm -rf "$work"' EXIT
+
+mkdir -p "$work/files" "$work/medium" "$work/plain"
+printf 'int main(void) { return 0; }\n' >"$work/noop.c"
+x86_64-w64-mingw32-gcc -O2 -s -o "$work/files/setup.exe" "$work/noop.c"
+x86_64-w64-mingw32-gcc -O2 -s -o "$work/plain/plain_loader.exe" bench/plain_loader.c -lbcrypt
+
+# The payload: the first files in name order of each kind, up to a byte budget per kind.
+take() {  # take PREFIX MAX_FILES BUDGET_BYTES, file list on stdin
+  local prefix=$1 most=$2 budget=$3 used=0 n=0 f size
+  while IFS= read -r f; do
+    size=$(stat -Lc %s "$f")
+    [ $((used + size)) -gt "$budget" ] && continue
+    n=$((n + 1))
+    cp -L "$f" "$work/files/$prefix$n-$(basename "$f" | cut -c1-60)"
+    used=$((used + size))
+    [ "$n" -ge "$most" ] && break
+  done
+  cat >/dev/null
+}
+find /usr/bin -maxdepth 1 -type f -size +40k -size -3M | sort | take bin 100 24000000
+find /usr/lib/x86_64-linux-gnu -maxdepth 1 -name '*.so*' -type f -size +40k -size -4M | sort |
+  take lib 100 28000000
+find /usr/include -name '*.h' -type f -size +12k | sort | take text 133 9000000
+files=("$work/files/setup.exe")
+for f in "$work"/files/*; do [ "$f" != "$work/files/setup.exe" ] && files+=("$f"); done
+"$root/build/native/tools/varn/varn" pack --output "$work/medium/setup.1" "${files[@]}" >/dev/null
+echo "medium: ${#files[@]} files, $(du -sm "$work/files" | cut -f1) MB, setup.1 $(($(stat -c %s "$work/medium/setup.1") >> 20)) MB"
+
+temp=$("$VARN_WINE" winepath -u "$("$VARN_WINE" cmd /c echo %TEMP% </dev/null 2>/dev/null |
+  tr -d '\r')" 2>/dev/null)
+# run SUBJECT: seconds for one run from an empty temporary directory.
+run() {
+  rm -rf "${temp:?}"/*
+  local start end
+  start=$(date +%s%N)
+  (cd "$work/medium" && "$VARN_WINE" "$1" </dev/null >/dev/null 2>&1)
+  end=$(date +%s%N)
+  # Every file must be there, whole.
+  local last=${files[-1]}
+  cmp -s "$last" "$temp/$(basename "$last")" || { echo "$1 did not extract the medium" >&2; exit 1; }
+  echo $(((end - start) / 1000000))
+}
+median() { sort -n | sed -n "$(((runs + 1) / 2))p"; }
+plain=() loaders=()
+for _ in $(seq "$runs"); do
+  plain+=("$(run "$work/plain/plain_loader.exe")")
+  loaders+=("$(run "$loader")")
+done
+p=$(printf '%s\n' "${plain[@]}" | median)
+l=$(printf '%s\n' "${loaders[@]}" | median)
+echo "plain_loader.exe: ${plain[*]} ms, median $p"
+echo "loader.exe:       ${loaders[*]} ms, median $l"
+echo "ratio loader.exe / plain: $(echo "scale=2; $l / $p" | bc)"
