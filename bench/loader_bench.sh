@@ -23,23 +23,8 @@ printf 'int main(void) { return 0; }\n' >"$work/noop.c"
 x86_64-w64-mingw32-gcc -O2 -s -o "$work/files/setup.exe" "$work/noop.c"
 x86_64-w64-mingw32-gcc -O2 -s -o "$work/plain/plain_loader.exe" bench/plain_loader.c -lbcrypt
 
-# The payload: the first files in name order of each kind, up to a byte budget per kind.
-take() {  # take PREFIX MAX_FILES BUDGET_BYTES, file list on stdin
-  local prefix=$1 most=$2 budget=$3 used=0 n=0 f size
-  while IFS= read -r f; do
-    size=$(stat -Lc %s "$f")
-    [ $((used + size)) -gt "$budget" ] && continue
-    n=$((n + 1))
-    cp -L "$f" "$work/files/$prefix$n-$(basename "$f" | cut -c1-60)"
-    used=$((used + size))
-    [ "$n" -ge "$most" ] && break
-  done
-  cat >/dev/null
-}
-find /usr/bin -maxdepth 1 -type f -size +40k -size -3M | sort | take bin 100 24000000
-find /usr/lib/x86_64-linux-gnu -maxdepth 1 -name '*.so*' -type f -size +40k -size -4M | sort |
-  take lib 100 28000000
-find /usr/include -name '*.h' -type f -size +12k | sort | take text 133 9000000
+source bench/payload.sh
+make_payload "$work/files"
 files=("$work/files/setup.exe")
 for f in "$work"/files/*; do [ "$f" != "$work/files/setup.exe" ] && files+=("$f"); done
 "$root/build/native/tools/varn/varn" pack --output "$work/medium/setup.1" "${files[@]}" >/dev/null
