@@ -2,16 +2,19 @@
 # loader.exe under 64-bit Wine against bench/plain_loader.c, the same job as a plain C Windows
 # program without a window, in one run on one medium: a few hundred executables, libraries and
 # text files of this machine (about 60 MB) behind a small Windows program as entry 0, on tmpfs.
-# Prints the median of RUNS (default 5) for each and the ratio.
-# Usage: bench/loader_bench.sh [LOADER_EXE]   (default build/windows64/loader/loader.exe;
+# Prints the median of RUNS (default 5) for each and the ratio; several loaders (say, before
+# and after a change) are timed in turn in the same run.
+# Usage: bench/loader_bench.sh [LOADER_EXE...]   (default build/windows64/loader/loader.exe;
 # needs build/native/tools/varn/varn, x86_64-w64-mingw32-gcc, Wine and xvfb-run)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-loader=$(realpath "${1:-build/windows64/loader/loader.exe}")
+[ $# -gt 0 ] || set -- build/windows64/loader/loader.exe
+loaders=()
+for l in "$@"; do loaders+=("$(realpath "$l")"); done
 runs=${RUNS:-5}
 
-if [ -z "${DISPLAY:-}" ]; then exec xvfb-run -a "$0" "$loader"; fi
+if [ -z "${DISPLAY:-}" ]; then exec xvfb-run -a "$0" "${loaders[@]}"; fi
 
 work=$(mktemp -d "$([ -d /dev/shm ] && echo /dev/shm || echo "${TMPDIR:-/tmp}")/varn-loader-bench.XXXXXX")
 export VARN_WINE_ARCH=win64 TMPDIR=$work
@@ -45,13 +48,15 @@ run() {
   echo $(((end - start) / 1000000))
 }
 median() { sort -n | sed -n "$(((runs + 1) / 2))p"; }
-plain=() loaders=()
+plain=()
+declare -A times
 for _ in $(seq "$runs"); do
   plain+=("$(run "$work/plain/plain_loader.exe")")
-  loaders+=("$(run "$loader")")
+  for l in "${loaders[@]}"; do times[$l]+="$(run "$l") "; done
 done
 p=$(printf '%s\n' "${plain[@]}" | median)
-l=$(printf '%s\n' "${loaders[@]}" | median)
 echo "plain_loader.exe: ${plain[*]} ms, median $p"
-echo "loader.exe:       ${loaders[*]} ms, median $l"
-echo "ratio loader.exe / plain: $(echo "scale=2; $l / $p" | bc)"
+for l in "${loaders[@]}"; do
+  m=$(printf '%s\n' ${times[$l]} | median)
+  echo "$l: ${times[$l]}ms, median $m, ratio to plain $(echo "scale=2; $m / $p" | bc)"
+done

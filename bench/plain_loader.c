@@ -3,11 +3,12 @@
  * with 8192-byte reads and writes into the temporary directory, checks each file's SHA-256
  * against the seal with CNG, as the loader does, and starts entry 0 with the medium's directory.
  * Exit code 0 on success. Build: x86_64-w64-mingw32-gcc -O2 plain_loader.c -lbcrypt */
+#include <windows.h>
+// after windows.h
 #include <bcrypt.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
-#include <windows.h>
 
 enum { Block = 8192, Record = 164 };
 
@@ -129,7 +130,9 @@ int main(void) {
   CloseHandle(In);
   char Line[4 * MAX_PATH];
   snprintf(Line, sizeof Line, "\"%s\" \"%s\"", Program, Medium);
-  STARTUPINFOA Startup = {sizeof Startup};
+  STARTUPINFOA Startup;
+  memset(&Startup, 0, sizeof Startup);
+  Startup.cb = sizeof Startup;
   PROCESS_INFORMATION Process;
   if (!CreateProcessA(NULL, Line, NULL, NULL, FALSE, 0, NULL, NULL, &Startup, &Process))
     return Fail("cannot start entry 0");
