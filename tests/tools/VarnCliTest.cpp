@@ -72,17 +72,17 @@ void MakeSparseFile(const TempDir& Dir, const std::string& Name, uintmax_t Size)
 
 const std::string Usage =
     "usage: varn pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... [--no-seal] "
-    "PATH...\n"
-    "       varn list [--json] ARCHIVE\n"
-    "       varn test [--volumes DIR] ARCHIVE\n"
+    "[--codepage N] PATH...\n"
+    "       varn list [--json] [--codepage N] ARCHIVE\n"
+    "       varn test [--volumes DIR] [--codepage N] ARCHIVE\n"
     "       varn extract [--directory DIR] [--overwrite MODE] [--volumes DIR] [--quiet] "
-    "[--keep-incomplete] ARCHIVE [NAME...]\n"
+    "[--keep-incomplete] [--codepage N] ARCHIVE [NAME...]\n"
     "       varn version [--language LANG] [--charset SET] [--json] FILE\n"
     "       varn --help\n";
 const std::string PackUsage =
     "usage: varn pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... [--no-seal] "
-    "PATH...\n";
-const std::string ListUsage = "usage: varn list [--json] ARCHIVE\n";
+    "[--codepage N] PATH...\n";
+const std::string ListUsage = "usage: varn list [--json] [--codepage N] ARCHIVE\n";
 
 // 15 June 2021, 12:34:56 local time, packed.
 constexpr int32_t PackedTime =
@@ -300,8 +300,7 @@ TEST(VarnCli, OldFileDatesAreClampedQuietlyWhenStderrIsNoTerminal) {
 TEST(VarnCli, JsonEscapesNamesAndShowsTheAnsiCodePageAsUtf8) {
   TempDir Dir;
   MakeFile(Dir, "a", Bytes(1, 'a'));
-  const Outcome Pack =
-      Varn(Dir, {"pack", "--no-seal", "--name", std::string("q\"\\\x80\xE9Z") + "=a", "a"});
+  const Outcome Pack = Varn(Dir, {"pack", "--no-seal", "--name", "q\"\\\u20AC\u00E9Z=a", "a"});
   EXPECT_EQ(Pack.Status, 0) << Pack.Err;
   // pack writes no control character; a medium made elsewhere may hold one.
   std::string Volume = ReadFile(Dir / "setup.1");
