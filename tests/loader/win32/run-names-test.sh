@@ -2,7 +2,8 @@
 # Archived names under Windows: varn.exe packs files whose names hold é, ß, € and characters of
 # 0x80 to 0x9F into a medium that stores them as Windows-1252, and both varn.exe extract and
 # loader.exe create the files under the same names; where the native varn is built, it lists
-# the same names for that medium and extracts the same files.
+# the same names for that medium and extracts the same files, and packs from them a medium that
+# varn.exe extracts under the same names.
 # Exit 77 (skipped) when there is no Wine, Xvfb or ImageMagick's import.
 # Usage: run-names-test.sh LOADER_EXE VARN_EXE INSTALLER_EXE [NATIVE_VARN]
 set -u
@@ -67,6 +68,14 @@ if [ -x "$native_varn" ]; then
     fail "native varn extract"
   [ "$(listed "$work/by-native")" = "$expected" ] ||
     fail "native varn extracted [$(listed "$work/by-native" | tr '\n' '|')]"
+  # And back: packed on Linux, extracted by varn.exe.
+  mkdir -p "$work/from-linux" "$work/by-varn-from-linux"
+  (cd "$work/source" && "$native_varn" pack --output "$work/from-linux/setup.1" installer.exe \
+    "${names[@]}") || fail "native varn pack"
+  "$VARN_WINE" "$varn_exe" extract --directory "$(windows_path "$work/by-varn-from-linux")" \
+    "$(windows_path "$work/from-linux/setup.1")" </dev/null || fail "varn.exe extract of Linux media"
+  [ "$(listed "$work/by-varn-from-linux")" = "$expected" ] ||
+    fail "varn.exe extracted from Linux media [$(listed "$work/by-varn-from-linux" | tr '\n' '|')]"
 else
   echo "note: no native varn at [$native_varn]; the names were compared with the expected ones only"
 fi
