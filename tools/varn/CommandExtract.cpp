@@ -139,7 +139,7 @@ class ProgressBar {
 // The library's "Disk is full", with the file and the directory it could not be written in.
 std::string DiskFullMessage(const std::string& Target) {
   const std::string Directory = RemoveBackslash(DirectoryPart(Target));
-  return "Disk is full: could not write all of " + FileNamePart(Target) + " in " +
+  return "Disk is full: could not write all of " + ShownName(FileNamePart(Target)) + " in " +
          (Directory.empty() ? "the current directory" : platform::NativePath(Directory));
 }
 
