@@ -77,6 +77,8 @@ TEST_F(Names, KeepPathsWhoseNamesTheCodePageLacks) {
   const auto Found = platform::FindEntry(Internal + "\\caf*");
   ASSERT_TRUE(Found);
   EXPECT_EQ(Found->Name, "caf\xE9");
+  // An archived name that begins with the mark stays itself.
+  EXPECT_EQ(platform::NativePath("dir\\\x01..\\\x01x"), "dir/\x01../\x01x");
 }
 
 }  // namespace

@@ -155,7 +155,10 @@ std::string ToNative(const std::string& Path) {
   for (;;) {
     const size_t End = std::min(View.find('\\', Start), View.size());
     const std::string_view Component = View.substr(Start, End - Start);
-    if (!Component.empty() && Component[0] == NativeMark)
+    // Only what FromNative marks: a name with no form in the code page. So an archived name
+    // that happens to begin with the mark never turns into another name, such as "..".
+    if (!Component.empty() && Component[0] == NativeMark &&
+        !ToInternal(Component.substr(1), ControlCharacters::Kept))
       Out += Component.substr(1);
     else
       AppendNative(Out, Component, ControlCharacters::Kept);
