@@ -371,7 +371,7 @@ TEST(ArchiveWriter, RefusesWhatTheFormatCannotHold) {
             "The archived name \"" + std::string(104, 'n') +
                 "\" has 104 characters; a catalogue entry holds at most 103");
   EXPECT_EQ(Write({InMemory("", {})}, 0), "The archived name of \"\" is blank");
-  EXPECT_EQ(Write({InMemory(" \t ", {})}, 0), "The archived name of \" \t \" is blank");
+  EXPECT_EQ(Write({InMemory(" \t ", {})}, 0), "The archived name of \" \\x09 \" is blank");
   EXPECT_EQ(Write({InMemory("v", {}, 45000, std::string(23, '1'))}, 0),
             "The version \"" + std::string(23, '1') +
                 "\" of \"v\" has 23 characters; a catalogue entry holds at most 22");

@@ -8,20 +8,19 @@
 #include <random>
 #include <sstream>
 
+#include <varn/framework/platform/Platform.h>
+
 namespace fs = std::filesystem;
 
 namespace testing_support {
 
+// As the platform layer converts, names' text included.
 std::string Internal(const fs::path& Native) {
-  std::string Text = Native.string();
-  if (fs::path::preferred_separator == '/') std::replace(Text.begin(), Text.end(), '/', '\\');
-  return Text;
+  return varn::platform::InternalPath(Native.string());
 }
 
 fs::path Native(const std::string& Internal) {
-  std::string Text = Internal;
-  if (fs::path::preferred_separator == '/') std::replace(Text.begin(), Text.end(), '\\', '/');
-  return fs::path(Text);
+  return fs::path(varn::platform::NativePath(Internal));
 }
 
 TempDir::TempDir() {

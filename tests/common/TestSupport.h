@@ -9,7 +9,7 @@
 
 namespace testing_support {
 
-// The program's form of a native path, and back (identity on Windows).
+// The program's form of a native path, and back (identity on Windows): the platform layer's.
 std::string Internal(const std::filesystem::path& Native);
 std::filesystem::path Native(const std::string& Internal);
 

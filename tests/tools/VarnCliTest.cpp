@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include <varn/framework/Streams.h>
 #include "tests/common/TestSupport.h"
 #include "tests/common/TreeSnapshot.h"
+#include "tests/component/HandLaidArchive.h"
 
 using namespace varn;
 
@@ -72,17 +74,17 @@ void MakeSparseFile(const TempDir& Dir, const std::string& Name, uintmax_t Size)
 
 const std::string Usage =
     "usage: varn pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... [--no-seal] "
-    "PATH...\n"
-    "       varn list [--json] ARCHIVE\n"
-    "       varn test [--volumes DIR] ARCHIVE\n"
+    "[--codepage N] PATH...\n"
+    "       varn list [--json] [--codepage N] ARCHIVE\n"
+    "       varn test [--volumes DIR] [--codepage N] ARCHIVE\n"
     "       varn extract [--directory DIR] [--overwrite MODE] [--volumes DIR] [--quiet] "
-    "[--keep-incomplete] ARCHIVE [NAME...]\n"
+    "[--keep-incomplete] [--codepage N] ARCHIVE [NAME...]\n"
     "       varn version [--language LANG] [--charset SET] [--json] FILE\n"
     "       varn --help\n";
 const std::string PackUsage =
     "usage: varn pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... [--no-seal] "
-    "PATH...\n";
-const std::string ListUsage = "usage: varn list [--json] ARCHIVE\n";
+    "[--codepage N] PATH...\n";
+const std::string ListUsage = "usage: varn list [--json] [--codepage N] ARCHIVE\n";
 
 // 15 June 2021, 12:34:56 local time, packed.
 constexpr int32_t PackedTime =
@@ -300,8 +302,7 @@ TEST(VarnCli, OldFileDatesAreClampedQuietlyWhenStderrIsNoTerminal) {
 TEST(VarnCli, JsonEscapesNamesAndShowsTheAnsiCodePageAsUtf8) {
   TempDir Dir;
   MakeFile(Dir, "a", Bytes(1, 'a'));
-  const Outcome Pack =
-      Varn(Dir, {"pack", "--no-seal", "--name", std::string("q\"\\\x80\xE9Z") + "=a", "a"});
+  const Outcome Pack = Varn(Dir, {"pack", "--no-seal", "--name", "q\"\\\u20AC\u00E9Z=a", "a"});
   EXPECT_EQ(Pack.Status, 0) << Pack.Err;
   // pack writes no control character; a medium made elsewhere may hold one.
   std::string Volume = ReadFile(Dir / "setup.1");
@@ -705,3 +706,129 @@ TEST(VarnCli, ExtractRemovesTheFileItLeftIncomplete) {
 }
 
 }  // namespace
+
+namespace {
+
+// Archived names are Windows text: the catalogue's 8-bit names and the UTF-8 names of Linux.
+void MakeNativeFile(const TempDir& Dir, const std::string& Utf8Name, const std::string& Data) {
+  std::ofstream(testing_support::Native(Dir.Path()) / Utf8Name, std::ios::binary) << Data;
+}
+
+std::set<std::string> NativeNamesIn(const std::string& Directory) {
+  std::set<std::string> Names;
+  for (const auto& Entry : std::filesystem::directory_iterator(testing_support::Native(Directory)))
+    Names.insert(Entry.path().filename().string());
+  return Names;
+}
+
+size_t Utf8Characters(const std::string& Text) {
+  return static_cast<size_t>(
+      std::count_if(Text.begin(), Text.end(), [](char C) { return (C & 0xC0) != 0x80; }));
+}
+
+}  // namespace
+
+TEST(VarnCli, NamesAreWindows1252TextShownAsUtf8) {
+  TempDir Dir;
+  // Laid by hand: é, ß, the dash and € of 0x80 to 0x9F, 0x81 (undefined) and a tab.
+  hand_laid::Write(Dir / "setup",
+                   {hand_laid::LiteralEntry("setup.exe", hand_laid::Bytes("s")),
+                    hand_laid::LiteralEntry("Gr\xFC\xDF"
+                                            "e \x96 \x80.txt",
+                                            hand_laid::Bytes("g")),
+                    hand_laid::LiteralEntry("odd\x81\x8A\x9F.bin", hand_laid::Bytes("o")),
+                    hand_laid::LiteralEntry("tab\tname", hand_laid::Bytes("t"))});
+  const std::vector<std::string> Shown = {"setup.exe", "Grüße – €.txt", "odd\\x81ŠŸ.bin",
+                                          "tab\\x09name"};
+
+  const Outcome List = Varn(Dir, {"list", "setup.1"});
+  ASSERT_EQ(List.Status, 0) << List.Err;
+  std::vector<std::string> Lines;
+  for (size_t Start = 0, End; (End = List.Out.find('\n', Start)) != std::string::npos;
+       Start = End + 1)
+    Lines.push_back(List.Out.substr(Start, End - Start));
+  ASSERT_EQ(Lines.size(), 6u) << List.Out;
+  for (size_t I = 0; I < Shown.size(); ++I) {
+    EXPECT_NE(Lines[I + 1].find("  " + Shown[I] + "  "), std::string::npos) << Lines[I + 1];
+    // The columns line up when counted in characters.
+    EXPECT_EQ(Utf8Characters(Lines[I + 1]), Utf8Characters(Lines[0])) << Lines[I + 1];
+  }
+
+  const Outcome Json = Varn(Dir, {"list", "--json", "setup.1"});
+  for (const char* Name :
+       {"\"name\":\"Grüße – €.txt\"", "\"name\":\"odd\\\\x81ŠŸ.bin\"", "\"name\":\"tab\\tname\""})
+    EXPECT_NE(Json.Out.find(Name), std::string::npos) << Name << "\n" << Json.Out;
+
+  const Outcome Test = Varn(Dir, {"test", "setup.1"});
+  EXPECT_NE(Test.Out.find("ok      Grüße – €.txt (1 bytes)\n"), std::string::npos) << Test.Out;
+
+  EXPECT_EQ(Varn(Dir, {"extract", "--directory", "all", "setup.1"}).Status, 0);
+  EXPECT_EQ(NativeNamesIn(Dir / "all"),
+            (std::set<std::string>{"setup.exe", "Grüße – €.txt", "odd\\x81ŠŸ.bin", "tab\tname"}));
+  EXPECT_EQ(ReadFile(Dir / "all\\odd\x81\x8A\x9F.bin"), "o");
+
+  // What list shows selects the file again.
+  const Outcome Some =
+      Varn(Dir, {"extract", "--directory", "some", "setup.1", Shown[2], Shown[3], Shown[1]});
+  EXPECT_EQ(Some.Status, 0) << Some.Err;
+  EXPECT_EQ(NativeNamesIn(Dir / "some"),
+            (std::set<std::string>{"Grüße – €.txt", "odd\\x81ŠŸ.bin", "tab\tname"}));
+}
+
+TEST(VarnCli, PackStoresNamesInTheCodePageAndRefusesWhatItLacks) {
+  struct Case {
+    std::vector<std::string> CodePage;  // the option, if any
+    std::string Name, Archived;         // Archived empty: refused
+  };
+  const std::vector<Case> Cases = {
+      {{},
+       "Grüße – ünïcødé.txt",
+       "Gr\xFC\xDF"
+       "e \x96 \xFCn\xEF"
+       "c\xF8"
+       "d\xE9.txt"},
+      {{}, "€ŠŸ\\x81.txt", "\x80\x8A\x9F\x81.txt"},
+      {{}, "😀 smile.txt", ""},
+      {{}, "Привет.txt", ""},
+      {{"--codepage", "1251"}, "Привет.txt", "\xCF\xF0\xE8\xE2\xE5\xF2.txt"},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    TempDir Dir;
+    MakeNativeFile(Dir, "setup.exe", "s");
+    MakeNativeFile(Dir, C.Name, "data");
+    std::vector<std::string> Pack = {"pack"};
+    Pack.insert(Pack.end(), C.CodePage.begin(), C.CodePage.end());
+    Pack.insert(Pack.end(), {"setup.exe", C.Name});
+    const Outcome Packed = Varn(Dir, Pack);
+    if (C.Archived.empty()) {
+      EXPECT_EQ(Packed.Status, 1);
+      EXPECT_EQ(Packed.Err, "varn: Cannot pack " + C.Name +
+                                " under its own name: it holds characters that Windows code page "
+                                "1252 lacks, and archived names are text of that code page; give "
+                                "it a name with --name, or choose the code page with --codepage\n");
+      const Outcome Renamed = Varn(Dir, {"pack", "--name", C.Name + "=setup.exe", "setup.exe"});
+      EXPECT_EQ(Renamed.Status, 1);
+      EXPECT_NE(Renamed.Err.find("The archived name \"" + C.Name + "\" holds characters"),
+                std::string::npos)
+          << Renamed.Err;
+      EXPECT_FALSE(testing_support::Exists(Dir / "setup.1"));
+      continue;
+    }
+    ASSERT_EQ(Packed.Status, 0) << Packed.Err;
+    EXPECT_NE(ReadFile(Dir / "setup.1").find(C.Archived), std::string::npos);
+    std::vector<std::string> List = {"list", "--json"};
+    List.insert(List.end(), C.CodePage.begin(), C.CodePage.end());
+    List.push_back("setup.1");
+    const std::string ShownInJson =
+        C.Name.find('\\') == std::string::npos ? C.Name : "€ŠŸ\\\\x81.txt";
+    EXPECT_NE(Varn(Dir, List).Out.find("\"name\":\"" + ShownInJson + "\""), std::string::npos);
+    std::vector<std::string> Extract = {"extract", "--directory", "out"};
+    Extract.insert(Extract.end(), C.CodePage.begin(), C.CodePage.end());
+    Extract.insert(Extract.end(), {"setup.1", C.Name});
+    EXPECT_EQ(Varn(Dir, Extract).Status, 0);
+    EXPECT_EQ(NativeNamesIn(Dir / "out"), std::set<std::string>{C.Name});
+    std::ifstream Extracted(testing_support::Native(Dir / "out") / C.Name, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(Extracted), {}), "data");
+  }
+}

@@ -77,6 +77,24 @@ int64_t ParseSize(const std::string& Option, const std::string& Text) {
   return Value * Unit;
 }
 
+void UseCodePage(const ParsedArguments& Parsed) {
+  for (const auto& [Option, Value] : Parsed.Options) {
+    if (Option != "--codepage") continue;
+    uint32_t CodePage = 0;
+    const auto [Stop, Error] = std::from_chars(Value.data(), Value.data() + Value.size(), CodePage);
+    if (Error != std::errc() || Stop != Value.data() + Value.size() ||
+        !platform::SetNameCodePage(CodePage))
+      throw UsageError(
+          "option --codepage needs the number of a single-byte Windows code page that this "
+          "system can convert (1252, 1250, 1251, 437, ...), not \"" +
+          Value + "\"");
+  }
+}
+
+std::string ShownName(const std::string& Name) {
+  return platform::NativeText(Name, platform::ControlCharacters::Escaped);
+}
+
 void Note(const std::string& Message) {
   if (platform::IsTerminal(platform::StandardStream::Error))
     std::fprintf(stderr, "varn: %s\n", Message.c_str());
@@ -88,14 +106,14 @@ std::string FormatTable(const std::vector<std::vector<std::string>>& Rows,
   for (const auto& Row : Rows)
     for (size_t C = 0; C < Row.size(); ++C) {
       if (Widths.size() <= C) Widths.push_back(0);
-      Widths[C] = std::max(Widths[C], Row[C].size());
+      Widths[C] = std::max(Widths[C], platform::NativeTextWidth(Row[C]));
     }
   std::string Out;
   for (const auto& Row : Rows) {
     std::string Line;
     for (size_t C = 0; C < Row.size(); ++C) {
       if (C) Line += "  ";
-      const std::string Pad(Widths[C] - Row[C].size(), ' ');
+      const std::string Pad(Widths[C] - platform::NativeTextWidth(Row[C]), ' ');
       Line += C < Right.size() && Right[C] ? Pad + Row[C] : Row[C] + Pad;
     }
     while (!Line.empty() && Line.back() == ' ')
@@ -105,33 +123,9 @@ std::string FormatTable(const std::vector<std::vector<std::string>>& Rows,
   return Out;
 }
 
-namespace {
-
-// Windows-1252 at 0x80 to 0x9F; the five codes it leaves undefined are taken as the C1
-// controls of the same value.
-constexpr char16_t Cp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-void AppendUtf8(std::string& Out, uint32_t Code) {
-  if (Code < 0x80) {
-    Out += static_cast<char>(Code);
-  } else if (Code < 0x800) {
-    Out += static_cast<char>(0xC0 | (Code >> 6));
-    Out += static_cast<char>(0x80 | (Code & 0x3F));
-  } else {
-    Out += static_cast<char>(0xE0 | (Code >> 12));
-    Out += static_cast<char>(0x80 | ((Code >> 6) & 0x3F));
-    Out += static_cast<char>(0x80 | (Code & 0x3F));
-  }
-}
-
-}  // namespace
-
 std::string JsonString(const std::string& Text) {
   std::string Out = "\"";
-  for (const char Ch : Text) {
+  for (const char Ch : platform::Utf8Text(Text)) {
     const auto C = static_cast<unsigned char>(Ch);
     if (C == '"' || C == '\\') {
       Out += '\\';
@@ -144,17 +138,8 @@ std::string JsonString(const std::string& Text) {
       char Escape[8];
       std::snprintf(Escape, sizeof Escape, "\\u%04x", C);
       Out += Escape;
-    } else if (C >= 0x80 && C < 0xA0) {
-      const uint32_t Code = Cp1252High[C - 0x80];
-      if (Code < 0xA0) {
-        char Escape[8];
-        std::snprintf(Escape, sizeof Escape, "\\u%04x", static_cast<unsigned>(Code));
-        Out += Escape;
-      } else {
-        AppendUtf8(Out, Code);
-      }
     } else {
-      AppendUtf8(Out, C);
+      Out += static_cast<char>(C);
     }
   }
   return Out + "\"";

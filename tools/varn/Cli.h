@@ -48,15 +48,25 @@ bool AsksForHelp(const std::vector<std::string>& Arguments);
 // A byte count with an optional suffix k or K (1024) or M (1024 * 1024); at least 1.
 int64_t ParseSize(const std::string& Option, const std::string& Text);
 
+// Sets the code page of archived names from the last --codepage N (the command's parsing must
+// accept it); Windows-1252 without one. Before any name or path of the command line is
+// converted. UsageError for a code page that is no single-byte one the system can convert.
+void UseCodePage(const ParsedArguments& Parsed);
+
+// An archived name (8-bit text) as a line of output shows it: native, and control characters
+// as \xNN, so that it stays on its line and can be given back as a NAME.
+std::string ShownName(const std::string& Name);
+
 // "varn: " and the message on stderr, only when stderr is a terminal: a successful run says
 // nothing on stderr otherwise.
 void Note(const std::string& Message);
 
 // Columns separated by two blanks, numbers (Right) aligned to the right, no trailing blanks.
+// The cells are native text; their widths are counted in characters.
 std::string FormatTable(const std::vector<std::vector<std::string>>& Rows,
                         const std::vector<bool>& Right);
 
-// A JSON string literal of 8-bit text in the ANSI code page (Windows-1252), as UTF-8.
+// A JSON string literal of 8-bit text in the code page of names, as UTF-8.
 std::string JsonString(const std::string& Text);
 // The shortest text that reads back as the same double; null for NaN and infinities.
 std::string JsonNumber(double Value);

@@ -33,6 +33,12 @@ void ShowingNativePaths(TVarnCompress& Archive, Body&& Run) {
     throw EVCDamagedCatalogue(platform::NativePath(E.FileName));
   } catch (const EVCDamagedSeal& E) {
     throw EVCDamagedSeal(platform::NativePath(E.FileName));
+  } catch (const EVCDamagedFile& E) {
+    throw EVCDamagedFile(ShownName(E.FileName));
+  } catch (const EVCFHFileNotInArchive& E) {
+    throw EVCFHFileNotInArchive(ShownName(E.FileName));
+  } catch (const EVCWrongDecompressedSize& E) {
+    throw EVCWrongDecompressedSize(ShownName(E.FileName));
   }
 }
 
@@ -113,8 +119,9 @@ class ProgressBar {
     constexpr int Width = 30;
     const int Percent = Stats.TotalPercent > 100 ? 100 : Stats.TotalPercent;
     const int Filled = Percent * Width / 100;
-    std::string Name = Stats.FileName.substr(0, 40);
-    std::fprintf(stderr, "\r[%s%s] %3d%%  %-40s", std::string(Filled, '#').c_str(),
+    std::string Name = ShownName(Stats.FileName.substr(0, 40));
+    Name += std::string(40 - std::min<size_t>(40, platform::NativeTextWidth(Name)), ' ');
+    std::fprintf(stderr, "\r[%s%s] %3d%%  %s", std::string(Filled, '#').c_str(),
                  std::string(Width - Filled, ' ').c_str(), Percent, Name.c_str());
     std::fflush(stderr);
     FDrawn = true;
@@ -132,13 +139,15 @@ class ProgressBar {
 // The library's "Disk is full", with the file and the directory it could not be written in.
 std::string DiskFullMessage(const std::string& Target) {
   const std::string Directory = RemoveBackslash(DirectoryPart(Target));
-  return "Disk is full: could not write all of " + FileNamePart(Target) + " in " +
+  return "Disk is full: could not write all of " + ShownName(FileNamePart(Target)) + " in " +
          (Directory.empty() ? "the current directory" : platform::NativePath(Directory));
 }
 
 int RunExtract(const std::vector<std::string>& Arguments) {
-  const ParsedArguments Parsed = ParseArguments(
-      Arguments, {"--directory", "--overwrite", "--volumes"}, {"--quiet", "--keep-incomplete"});
+  const ParsedArguments Parsed =
+      ParseArguments(Arguments, {"--directory", "--overwrite", "--volumes", "--codepage"},
+                     {"--quiet", "--keep-incomplete"});
+  UseCodePage(Parsed);
   std::string Directory, Volumes;
   TOverwriteType Mode = owAlways;
   bool Quiet = false, KeepIncomplete = false;
@@ -186,8 +195,12 @@ int RunExtract(const std::vector<std::string>& Arguments) {
         for (int32_t I = 0; I < Archive.FileCount(); ++I)
           Archive.FilesToProcess().push_back(Archive.GetFileStats(I).FileName);
       } else {
-        for (size_t I = 1; I < Parsed.Operands.size(); ++I)
-          Archive.FilesToProcess().push_back(Parsed.Operands[I]);
+        for (size_t I = 1; I < Parsed.Operands.size(); ++I) {
+          // A name with a character the code page lacks cannot be in the archive.
+          const auto Name = platform::InternalText(Parsed.Operands[I]);
+          if (!Name) throw Exception(EVCFHFileNotInArchive(Parsed.Operands[I]).Message());
+          Archive.FilesToProcess().push_back(*Name);
+        }
       }
       if (!Quiet && !SealRemark(Archive.Seal()).empty()) Note(SealRemark(Archive.Seal()));
       Archive.Extract();
@@ -243,10 +256,11 @@ class TArchiveTester : public TVarnCompress {
 };
 
 int RunTest(const std::vector<std::string>& Arguments) {
-  const ParsedArguments Parsed = ParseArguments(Arguments, {"--volumes"}, {});
+  const ParsedArguments Parsed = ParseArguments(Arguments, {"--volumes", "--codepage"}, {});
+  UseCodePage(Parsed);
   std::string Volumes;
   for (const auto& [Option, Value] : Parsed.Options)
-    Volumes = platform::InternalPath(Value);
+    if (Option == "--volumes") Volumes = platform::InternalPath(Value);
   if (Parsed.Operands.empty()) throw UsageError("no archive given");
   if (Parsed.Operands.size() > 1) throw UsageError("more than one archive given");
 
@@ -277,12 +291,12 @@ int RunTest(const std::vector<std::string>& Arguments) {
       }
     }
     if (Damaged) {
-      std::printf("damaged %s: its bytes differ from those sealed\n", Name.c_str());
+      std::printf("damaged %s: its bytes differ from those sealed\n", ShownName(Name).c_str());
       ++Failed;
     } else if (Problem.empty()) {
-      std::printf("ok      %s (%d bytes)\n", Name.c_str(), Header.OriginalSize());
+      std::printf("ok      %s (%d bytes)\n", ShownName(Name).c_str(), Header.OriginalSize());
     } else {
-      std::printf("FAILED  %s: %s\n", Name.c_str(), Problem.c_str());
+      std::printf("FAILED  %s: %s\n", ShownName(Name).c_str(), Problem.c_str());
       ++Failed;
     }
   }
@@ -298,7 +312,7 @@ int RunTest(const std::vector<std::string>& Arguments) {
 const Command ExtractCommand = {
     "extract",
     "extract [--directory DIR] [--overwrite MODE] [--volumes DIR] [--quiet] [--keep-incomplete] "
-    "ARCHIVE [NAME...]",
+    "[--codepage N] ARCHIVE [NAME...]",
     "Extracts the named files (all when none are named) of ARCHIVE, which names any volume of\n"
     "the archive, into DIR. A NAME may be followed by \";\" and text that is ignored. A sealed\n"
     "archive (see pack) is checked: a file whose bytes differ from those sealed ends the run\n"
@@ -310,17 +324,20 @@ const Command ExtractCommand = {
     "  --volumes DIR     where to look for a volume that is not beside ARCHIVE; without it a\n"
     "                    terminal asks for the directory\n"
     "  --quiet           no progress bar and no summary\n"
+    "  --codepage N      the Windows code page of the archived names (default 1252); a\n"
+    "                    byte it leaves undefined is written \\xNN in names, here as in list\n"
     "  --keep-incomplete keep the file being written when the run fails or is interrupted, or\n"
     "                    a file that failed its check (by default it is removed, and a line\n"
     "                    names it)\n",
     RunExtract};
 
 const Command TestCommand = {
-    "test", "test [--volumes DIR] ARCHIVE",
+    "test", "test [--volumes DIR] [--codepage N] ARCHIVE",
     "Decodes every file of ARCHIVE without writing it and checks its size and, when the archive\n"
     "is sealed (see pack), its SHA-256: one line per file (ok, damaged or FAILED) and a\n"
     "summary. Exits with 1 when any file fails.\n"
-    "  --volumes DIR     where to look for a volume that is not beside ARCHIVE\n",
+    "  --volumes DIR     where to look for a volume that is not beside ARCHIVE\n"
+    "  --codepage N      the Windows code page of the archived names (default 1252)\n",
     RunTest};
 
 }  // namespace varn::cli

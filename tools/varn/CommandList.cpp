@@ -59,10 +59,10 @@ std::string Table(const TFileHeaders& Headers, const TlzhFileStats& Totals,
     TlzhFileStats Stats;
     H.CopyToStats(Stats);
     const TFileHeaderRecord& R = H.Record;
-    Rows.push_back({std::to_string(I), R.FileName(), std::to_string(R.OriginalSize()),
+    Rows.push_back({std::to_string(I), ShownName(R.FileName()), std::to_string(R.OriginalSize()),
                     std::to_string(R.CompressedSize()),
                     std::to_string(Stats.CompressionRatio) + "%", FormatDateTime(R.FileDate()),
-                    R.Version(), Disks(R), std::to_string(R.DataStart()),
+                    ShownName(R.Version()), Disks(R), std::to_string(R.DataStart()),
                     std::to_string(R.DataEnd())});
     if (IsSealed(Seal)) Rows.back().push_back(FileDigest(Seal, I));
   }
@@ -106,8 +106,11 @@ std::string Json(const TFileHeaders& Headers, const TlzhFileStats& Totals,
 }
 
 int RunList(const std::vector<std::string>& Arguments) {
-  const ParsedArguments Parsed = ParseArguments(Arguments, {}, {"--json"});
-  const bool AsJson = !Parsed.Options.empty();
+  const ParsedArguments Parsed = ParseArguments(Arguments, {"--codepage"}, {"--json"});
+  UseCodePage(Parsed);
+  bool AsJson = false;
+  for (const auto& Option : Parsed.Options)
+    AsJson = AsJson || Option.first == "--json";
   if (Parsed.Operands.empty()) throw UsageError("no archive given");
   if (Parsed.Operands.size() > 1) throw UsageError("more than one archive given");
 
@@ -129,12 +132,13 @@ int RunList(const std::vector<std::string>& Arguments) {
 }  // namespace
 
 const Command ListCommand = {
-    "list", "list [--json] ARCHIVE",
+    "list", "list [--json] [--codepage N] ARCHIVE",
     "Prints the catalogue of ARCHIVE, which names any volume of the archive (its extension is\n"
     "replaced by .1). Sizes and offsets are the catalogue's values; Ratio is the compressed\n"
     "size in percent of the original size; Date is the archived modification time. A sealed\n"
     "archive (see pack) is checked against its seal and its files' SHA-256 are shown.\n"
-    "  --json   one JSON object instead of the table\n",
+    "  --json         one JSON object instead of the table\n"
+    "  --codepage N   the Windows code page of the archived names (default 1252)\n",
     RunList};
 
 }  // namespace varn::cli

@@ -37,8 +37,9 @@ void NoteStaleVolumes(const PendingVolumes::Outcome& Replaced) {
 }
 
 int RunPack(const std::vector<std::string>& Arguments) {
-  const ParsedArguments Parsed =
-      ParseArguments(Arguments, {"--output", "--volume-size", "--name"}, {"--no-seal"});
+  const ParsedArguments Parsed = ParseArguments(
+      Arguments, {"--output", "--volume-size", "--name", "--codepage"}, {"--no-seal"});
+  UseCodePage(Parsed);
   std::string Output = "setup.1";
   int64_t VolumeSize = 0;
   bool OutputGiven = false, SizeGiven = false, Seal = true;
@@ -49,6 +50,7 @@ int RunPack(const std::vector<std::string>& Arguments) {
       if (Value.empty()) throw UsageError("option --output needs a file name");
       OutputGiven = true;
       Output = Value;
+    } else if (Option == "--codepage") {
     } else if (Option == "--no-seal") {
       Seal = false;
     } else if (Option == "--volume-size") {
@@ -77,7 +79,7 @@ int RunPack(const std::vector<std::string>& Arguments) {
     for (size_t I = 0; I < Paths.size(); ++I) {
       if (Paths[I] != Path) continue;
       if (Renamed[I]) throw UsageError("option --name given twice for " + Path);
-      Names[I] = Archived;
+      Names[I] = ArchivedName(Archived);
       Renamed[I] = Found = true;
     }
     if (!Found)
@@ -118,7 +120,8 @@ int RunPack(const std::vector<std::string>& Arguments) {
 
 const Command PackCommand = {
     "pack",
-    "pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... [--no-seal] PATH...",
+    "pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... [--no-seal] "
+    "[--codepage N] PATH...",
     "Packs the files PATH... into an archive. The first PATH becomes catalogue entry 0, the\n"
     "installation program. Each file is archived under its base name, with its modification\n"
     "time and, for a Windows executable with version information, its file version. A name\n"
@@ -136,7 +139,9 @@ const Command PackCommand = {
     "                         (default: one volume)\n"
     "  --name ARCHIVED=PATH   archive the listed PATH under the name ARCHIVED, which may have\n"
     "                         a directory part before a \\ (extraction drops it)\n"
-    "  --no-seal              leave the seal out\n",
+    "  --no-seal              leave the seal out\n"
+    "  --codepage N           the Windows code page of the archived names (default 1252): a\n"
+    "                         name with a character it lacks is refused\n",
     RunPack};
 
 }  // namespace varn::cli

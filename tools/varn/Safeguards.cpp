@@ -38,14 +38,33 @@ void EndIfInterrupted() {
   platform::EndAsInterrupted();
 }
 
+static std::string CodePageName() {
+  return "Windows code page " + std::to_string(platform::NameCodePage());
+}
+
 std::string OwnFileName(const std::string& NativePath) {
   const std::string Name = platform::NativeFileName(NativePath);
-  const size_t Separator = Name.find_first_of("\\:");
+  // As text of the code page first: a \xNN there is one byte, not a separator.
+  const auto Archived = platform::InternalText(Name);
+  if (!Archived)
+    throw Exception("Cannot pack " + NativePath + " under its own name: it holds characters that " +
+                    CodePageName() + " lacks, and archived names are text of that code page; " +
+                    "give it a name with --name, or choose the code page with --codepage");
+  const size_t Separator = Archived->find_first_of("\\:");
   if (Separator != std::string::npos)
     throw Exception("Cannot pack " + NativePath + " under its own name: it holds a " +
-                    Name[Separator] +
+                    (*Archived)[Separator] +
                     ", after which extraction would cut it; give it a name with --name");
-  return Name;
+  return *Archived;
+}
+
+std::string ArchivedName(const std::string& Native) {
+  const auto Archived = platform::InternalText(Native);
+  if (!Archived)
+    throw Exception("The archived name \"" + Native + "\" holds characters that " + CodePageName() +
+                    " lacks, and archived names are text of that code page; choose another "
+                    "name, or the code page with --codepage");
+  return *Archived;
 }
 
 void RefuseOutputVolumes(const std::vector<std::string>& NativePaths,

@@ -20,9 +20,15 @@ std::function<std::unique_ptr<TStream>()> Interruptible(
 // would have; otherwise returns.
 void EndIfInterrupted();
 
-// The name a file is packed under by default: the last part of its native path. Exception when
-// that holds a '\' or ':', which extraction would take for separators and cut.
+// The name a file is packed under by default: the last part of its native path, as 8-bit text.
+// Exception when that holds a '\' or ':', which extraction would take for separators and cut,
+// or a character that the code page of names lacks.
 std::string OwnFileName(const std::string& NativePath);
+
+// A name the user gave for the archive (native text) as 8-bit text; exception, naming it, when
+// a character of it is one the code page of names lacks. Never stores the native bytes as if
+// they were that code page's.
+std::string ArchivedName(const std::string& Native);
 
 // Exception when one of the files to pack (native paths) is one of the files that writing the
 // medium whose volume 1 is FirstVolume (program's form) would replace or remove: packing it

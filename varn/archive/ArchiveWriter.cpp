@@ -29,29 +29,14 @@ std::string FoldAscii(std::string Text) {
   return Text;
 }
 
-std::string Describe(const ArchiveMember& Member) {
-  return Member.Origin.empty() ? "\"" + Member.Name + "\"" : Member.Origin;
-}
-
+// Names in messages are shown as the user reads them, control characters as \xNN, so that a
+// message stays one line.
 std::string Quoted(const std::string& Text) {
-  return "\"" + Text + "\"";
+  return "\"" + platform::NativeText(Text, platform::ControlCharacters::Escaped) + "\"";
 }
 
-// Control characters shown as \xNN, so that a message stays one line.
-std::string Printable(const std::string& Text) {
-  static constexpr char Hex[] = "0123456789ABCDEF";
-  std::string Out;
-  for (const char C : Text) {
-    const auto Code = static_cast<unsigned char>(C);
-    if (Code >= 32 && Code != 127) {
-      Out += C;
-    } else {
-      Out += "\\x";
-      Out += Hex[Code >> 4];
-      Out += Hex[Code & 15];
-    }
-  }
-  return Out;
+std::string Describe(const ArchiveMember& Member) {
+  return Member.Origin.empty() ? Quoted(Member.Name) : Member.Origin;
 }
 
 void CheckMembers(const std::vector<ArchiveMember>& Members) {
@@ -68,7 +53,7 @@ void CheckMembers(const std::vector<ArchiveMember>& Members) {
                            " characters; a catalogue entry holds at most 22");
     const std::string Problem = ArchivedNameProblem(M.Name);
     if (!Problem.empty())
-      throw EArchiveWriter("The archived name " + Quoted(Printable(M.Name)) +
+      throw EArchiveWriter("The archived name " + Quoted(M.Name) +
                            (M.Origin.empty() ? "" : " of " + M.Origin) +
                            " could never be extracted: " + Problem);
     // Extraction writes only the part after the last '\' or ':', so two names that differ

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The Linux loader end to end: real media in a directory whose name holds a blank, TMPDIR set
+# The Linux loader end to end: real media in a directory whose name holds a blank and a letter
+# Windows-1252 lacks, a file archived under a Windows-1252 name (é, €), TMPDIR set
 # (with a blank too), a shell-script installation program that records its argument. TMPDIR is
 # shared the way /tmp is (world-writable, sticky), and another user (nobody, where this test
 # may switch to it) has planted a writable install.sh there: the loader must unpack into a
@@ -17,7 +18,7 @@ trap 'rm -rf "$work"' EXIT
 status=0
 fail() { echo "FAIL: $*"; status=1; }
 
-media="$work/my media"
+media="$work/my media Ж"
 temp="$work/tmp dir"
 mkdir -p "$media" "$temp" "$work/source"
 cat >"$work/source/install.sh" <<'SCRIPT'
@@ -28,7 +29,8 @@ chmod a-x "$work/source/install.sh"
 head -c 30000 /dev/zero | tr '\0' 'z' >"$work/source/data.bin"
 printf 'companion\n' >"$work/source/readme.txt"
 "$make_media" "$media/setup" 4096 "$work/source/install.sh" "$work/source/data.bin" \
-  "$work/source/readme.txt" || { echo "FAIL: cannot make the media"; exit 1; }
+  "$work/source/readme.txt" "$(printf 'caf\351 \200.txt')=$work/source/readme.txt" ||
+  { echo "FAIL: cannot make the media"; exit 1; }
 [ -f "$media/setup.3" ] || fail "the media should span several volumes"
 
 # The plant: a script anyone may rewrite, under the name the loader is about to write and run.
@@ -76,6 +78,7 @@ for f in install.sh data.bin readme.txt; do
   stamp=$(date -d "@$(stat -c %Y "$private/$f")" '+%F %T')
   [ "$stamp" = "2020-06-18 12:00:00" ] || fail "$f dated $stamp"
 done
+cmp -s "$work/source/readme.txt" "$private/café €.txt" || fail "café €.txt extracted wrongly"
 [ -x "$private/install.sh" ] || fail "the program was not made executable"
 head -n 1 "$work/err" | grep -qx "Initializing installation software." || fail "no label first"
 tail -n 1 "$work/err" | grep -q "\] 100%$" || fail "the bar did not end at 100%"

@@ -109,14 +109,49 @@ bool LocalFileTimeToFileTime(const FileTime& Local, FileTime& Universal);
 bool FileTimeToDosDateTime(const FileTime& Time, uint16_t& FatDate, uint16_t& FatTime);
 bool DosDateTimeToFileTime(uint16_t FatDate, uint16_t FatTime, FileTime& Time);
 
-// A path as the user or the OS writes it, in the program's form ('/' becomes '\' on POSIX),
-// and back; identity on Windows. For command-line tools, which take and show native paths.
+// A path as the user or the OS writes it, in the program's form ('/' becomes '\' on POSIX,
+// and the text is converted as the Text of names section below says), and back; identity on
+// Windows. For command-line tools, which take and show native paths.
 std::string InternalPath(const std::string& Native);
 std::string NativePath(const std::string& Internal);
 
 // The last part of a native path as the OS splits it: after the last '/' on POSIX (where a
 // '\' or ':' is part of a name), after the last '\' or '/' or a drive's colon on Windows.
 std::string NativeFileName(const std::string& Native);
+
+// Text of names. Inside the program, names and paths are 8-bit text in a single-byte Windows
+// code page, as archives store them. Windows takes them in its ANSI calls as they are. The OS
+// of the POSIX backend names files in UTF-8: every path the backend passes to the OS or hands
+// back (and the functions below) is converted there, in the code page set here (Windows-1252
+// unless set otherwise). A byte the code page leaves undefined shows as the four characters
+// \xNN (NN in upper-case hexadecimal), which read back as the byte, so every archived name
+// has a native form. A component of a native path that has no form in the code page is carried
+// inside as its native bytes behind the byte 0x01, so the user's own paths always work.
+
+// Sets the code page of names (a Windows code page number: 1252, 1251, 437, ...); false,
+// changing nothing, when it is not a single-byte code page the system can convert.
+bool SetNameCodePage(uint32_t CodePage);
+
+// The code page of names: the one set, or 1252 on POSIX and the ANSI code page on Windows.
+uint32_t NameCodePage();
+
+enum class ControlCharacters { Kept, Escaped };
+
+// 8-bit text as the OS writes it: UTF-8 on POSIX, unchanged on Windows. Escaped: control
+// characters (codes 0 to 31 and 127) become \xNN too, for a line of output.
+std::string NativeText(const std::string& Text,
+                       ControlCharacters Controls = ControlCharacters::Kept);
+
+// Native text (a name the user typed or the OS gave) as 8-bit text; \xNN of an undefined byte
+// or a control character reads as that byte. Nothing when a character has no form in the code
+// page, or the text is no UTF-8 on POSIX.
+std::optional<std::string> InternalText(const std::string& Native);
+
+// 8-bit text as UTF-8 on every platform (for JSON), undefined bytes as \xNN.
+std::string Utf8Text(const std::string& Text);
+
+// The columns that native text takes on a terminal: one per character.
+size_t NativeTextWidth(const std::string& Native);
 
 // The process's current directory: no trailing backslash, except at a root.
 std::string CurrentDirectory();

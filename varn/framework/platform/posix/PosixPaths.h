@@ -1,19 +1,11 @@
 #pragma once
-// Path form translation at the boundary of the POSIX backend: the program's paths use '\',
-// the OS uses '/'.
-#include <algorithm>
+// Translation at the boundary of the POSIX backend: the program's paths use '\' and 8-bit text
+// in the code page of names, the OS uses '/' and UTF-8 (Names.cpp).
 #include <string>
 
 namespace varn::platform::posix {
 
-inline std::string ToNative(std::string Path) {
-  std::replace(Path.begin(), Path.end(), '\\', '/');
-  return Path;
-}
-
-inline std::string FromNative(std::string Path) {
-  std::replace(Path.begin(), Path.end(), '/', '\\');
-  return Path;
-}
+std::string ToNative(const std::string& Path);
+std::string FromNative(const std::string& Path);
 
 }  // namespace varn::platform::posix

@@ -11,6 +11,7 @@
 #include <varn/framework/Application.h>
 #include <varn/framework/Forms.h>
 #include <varn/framework/NoneToolkit.h>
+#include <varn/framework/platform/Platform.h>
 
 namespace varn {
 
@@ -130,9 +131,10 @@ class TConsoleToolkit final : public TNoneToolkit {
     FLineOpen = false;
   }
 
+  // The window's texts are 8-bit text of the code page of names, like the names they carry.
   void WriteLine(const std::string& Text) {
     EndLine();
-    Write(Text + "\n");
+    Write(platform::NativeText(Text) + "\n");
   }
 
   void Write(std::string_view Text) {

@@ -1,0 +1,191 @@
+// Names between the program's 8-bit code page text and the OS's UTF-8. The tables of a code page
+// come from iconv, one byte at a time, when the code page is chosen.
+#include <errno.h>
+#include <iconv.h>
+
+#include <array>
+#include <map>
+#include <string_view>
+
+#include <varn/framework/platform/ByteEscapes.h>
+#include <varn/framework/platform/Platform.h>
+#include <varn/framework/platform/posix/PosixPaths.h>
+
+namespace varn::platform {
+namespace {
+
+// Marks a path component that is carried as native bytes (see Platform.h).
+constexpr char NativeMark = '\x01';
+
+struct CodePageTables {
+  std::array<std::string, 256> Utf8;     // per byte; empty where the code page defines none
+  std::map<std::string, uint8_t> Bytes;  // the UTF-8 of each defined character to its byte
+};
+
+std::optional<CodePageTables> TablesFromIconv(uint32_t CodePage) {
+  const iconv_t Converter = iconv_open("UTF-8", ("CP" + std::to_string(CodePage)).c_str());
+  if (Converter == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  CodePageTables Tables;
+  bool SingleByte = true;
+  for (int Byte = 0; Byte < 256 && SingleByte; ++Byte) {
+    iconv(Converter, nullptr, nullptr, nullptr, nullptr);
+    char In = static_cast<char>(Byte);
+    char Out[16];
+    char* InPointer = &In;
+    char* OutPointer = Out;
+    size_t InLeft = 1, OutLeft = sizeof Out;
+    if (iconv(Converter, &InPointer, &InLeft, &OutPointer, &OutLeft) == static_cast<size_t>(-1)) {
+      // EILSEQ: a byte the code page leaves undefined. EINVAL: the lead byte of a longer
+      // character, so no single-byte code page.
+      SingleByte = errno == EILSEQ;
+      continue;
+    }
+    iconv(Converter, nullptr, nullptr, &OutPointer, &OutLeft);
+    Tables.Utf8[Byte].assign(Out, OutPointer);
+    if (Tables.Utf8[Byte].empty()) SingleByte = false;
+    Tables.Bytes.emplace(Tables.Utf8[Byte], static_cast<uint8_t>(Byte));
+  }
+  iconv_close(Converter);
+  // Paths need the ASCII characters where they are: '\', '.', ':' and the letters.
+  for (int Byte = 0; Byte < 128 && SingleByte; ++Byte)
+    SingleByte = Tables.Utf8[Byte] == std::string(1, static_cast<char>(Byte));
+  if (!SingleByte) return std::nullopt;
+  return Tables;
+}
+
+// Where the system has no conversions (no gconv modules), ASCII is still ASCII, and every other
+// byte shows as \xNN: each archived name keeps a native form that reads back as it.
+CodePageTables AsciiTables() {
+  CodePageTables Tables;
+  for (int Byte = 0; Byte < 128; ++Byte) {
+    Tables.Utf8[Byte] = std::string(1, static_cast<char>(Byte));
+    Tables.Bytes.emplace(Tables.Utf8[Byte], static_cast<uint8_t>(Byte));
+  }
+  return Tables;
+}
+
+uint32_t CurrentCodePage = 1252;
+
+CodePageTables& Current() {
+  static CodePageTables Tables = TablesFromIconv(CurrentCodePage).value_or(AsciiTables());
+  return Tables;
+}
+
+void AppendNative(std::string& Out, std::string_view Text, ControlCharacters Controls) {
+  const CodePageTables& Tables = Current();
+  for (const char C : Text) {
+    const auto Byte = static_cast<uint8_t>(C);
+    if (Tables.Utf8[Byte].empty() ||
+        (Controls == ControlCharacters::Escaped && IsControlCharacter(Byte)))
+      AppendByteEscape(Out, Byte);
+    else
+      Out += Tables.Utf8[Byte];
+  }
+}
+
+// Controls: whether \xNN of a control character reads as the byte, as it does in what the user
+// types; in a name the OS gives it is the four characters.
+std::optional<std::string> ToInternal(std::string_view Native, ControlCharacters Controls) {
+  const CodePageTables& Tables = Current();
+  std::string Out;
+  size_t I = 0;
+  while (I < Native.size()) {
+    const auto Escaped = ByteEscapeAt(Native, I);
+    if (Escaped && (Tables.Utf8[*Escaped].empty() ||
+                    (Controls == ControlCharacters::Escaped && IsControlCharacter(*Escaped)))) {
+      Out += static_cast<char>(*Escaped);
+      I += 4;
+      continue;
+    }
+    // One UTF-8 character: a lead byte and the continuation bytes after it.
+    size_t Length = 1;
+    if (static_cast<uint8_t>(Native[I]) >= 0x80)
+      while (I + Length < Native.size() && Length < 4 &&
+             (static_cast<uint8_t>(Native[I + Length]) & 0xC0) == 0x80)
+        ++Length;
+    const auto Found = Tables.Bytes.find(std::string(Native.substr(I, Length)));
+    if (Found == Tables.Bytes.end()) return std::nullopt;
+    Out += static_cast<char>(Found->second);
+    I += Length;
+  }
+  return Out;
+}
+
+}  // namespace
+
+bool SetNameCodePage(uint32_t CodePage) {
+  auto Tables = TablesFromIconv(CodePage);
+  if (!Tables) return false;
+  Current() = std::move(*Tables);
+  CurrentCodePage = CodePage;
+  return true;
+}
+
+uint32_t NameCodePage() {
+  return CurrentCodePage;
+}
+
+std::string NativeText(const std::string& Text, ControlCharacters Controls) {
+  std::string Out;
+  AppendNative(Out, Text, Controls);
+  return Out;
+}
+
+std::optional<std::string> InternalText(const std::string& Native) {
+  return ToInternal(Native, ControlCharacters::Escaped);
+}
+
+std::string Utf8Text(const std::string& Text) {
+  return NativeText(Text);
+}
+
+size_t NativeTextWidth(const std::string& Native) {
+  size_t Width = 0;
+  for (const char C : Native)
+    if ((static_cast<uint8_t>(C) & 0xC0) != 0x80) ++Width;
+  return Width;
+}
+
+namespace posix {
+
+std::string ToNative(const std::string& Path) {
+  std::string Out;
+  const std::string_view View(Path);
+  size_t Start = 0;
+  for (;;) {
+    const size_t End = std::min(View.find('\\', Start), View.size());
+    const std::string_view Component = View.substr(Start, End - Start);
+    // Only what FromNative marks: a name with no form in the code page. So an archived name
+    // that happens to begin with the mark never turns into another name, such as "..".
+    if (!Component.empty() && Component[0] == NativeMark &&
+        !ToInternal(Component.substr(1), ControlCharacters::Kept))
+      Out += Component.substr(1);
+    else
+      AppendNative(Out, Component, ControlCharacters::Kept);
+    if (End == View.size()) return Out;
+    Out += '/';
+    Start = End + 1;
+  }
+}
+
+std::string FromNative(const std::string& Path) {
+  std::string Out;
+  const std::string_view View(Path);
+  size_t Start = 0;
+  for (;;) {
+    const size_t End = std::min(View.find('/', Start), View.size());
+    const std::string_view Component = View.substr(Start, End - Start);
+    if (const auto Internal = ToInternal(Component, ControlCharacters::Kept)) {
+      Out += *Internal;
+    } else {
+      Out += NativeMark;
+      Out += Component;
+    }
+    if (End == View.size()) return Out;
+    Out += '\\';
+    Start = End + 1;
+  }
+}
+
+}  // namespace posix
+}  // namespace varn::platform
