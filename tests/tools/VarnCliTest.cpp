@@ -72,16 +72,17 @@ void MakeSparseFile(const TempDir& Dir, const std::string& Name, uintmax_t Size)
 
 const std::string Usage =
     "usage: varn pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... [--no-seal] "
-    "PATH...\n"
+    "[--quiet] PATH...\n"
     "       varn list [--json] ARCHIVE\n"
     "       varn test [--volumes DIR] ARCHIVE\n"
     "       varn extract [--directory DIR] [--overwrite MODE] [--volumes DIR] [--quiet] "
-    "[--keep-incomplete] ARCHIVE [NAME...]\n"
+    "[--verbose] [--keep-incomplete] ARCHIVE [NAME...]\n"
     "       varn version [--language LANG] [--charset SET] [--json] FILE\n"
-    "       varn --help\n";
+    "       varn help [COMMAND]\n"
+    "       varn --version\n";
 const std::string PackUsage =
     "usage: varn pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... [--no-seal] "
-    "PATH...\n";
+    "[--quiet] PATH...\n";
 const std::string ListUsage = "usage: varn list [--json] ARCHIVE\n";
 
 // 15 June 2021, 12:34:56 local time, packed.
@@ -126,8 +127,8 @@ TEST(VarnCli, UsageErrorsExitWith2AndTheUsage) {
       {{"pack", "--bogus", "a"}, "varn: unknown option --bogus\n" + PackUsage},
       {{"pack", "a", "--output"}, "varn: option --output needs a value\n" + PackUsage},
       {{"pack", "--volume-size", "12x", "a"},
-       "varn: option --volume-size needs a number of bytes, optionally followed by k or M, not "
-       "\"12x\"\n" +
+       "varn: option --volume-size needs a number of bytes, optionally followed by k, m or g "
+       "(units of 1024, 1024k, 1024m), not \"12x\"\n" +
            PackUsage},
       {{"pack", "--volume-size=0", "a"},
        "varn: option --volume-size needs a size of at least 1 byte\n" + PackUsage},
@@ -173,17 +174,19 @@ TEST(VarnCli, PacksAndListsAsJson) {
   MakeFile(Dir, "readme.txt", Readme);
   MakeFile(Dir, "empty", {});
   const Outcome Pack = Varn(Dir, {"pack", "setup.exe", "readme.txt", "empty"});
-  EXPECT_EQ(Pack.Status, 0);
-  EXPECT_EQ(Pack.Out, "");
-  EXPECT_EQ(Pack.Err, "");
-
   const size_t P = CodedSize(Program), R = CodedSize(Readme);
-  // The catalogue, then the seal of three files.
-  const size_t Start = 5 + 3 * 164 + 84 + 3 * 32;
-  const std::string Date = Shortest(Time);
   const auto Ratio = [](size_t Coded, size_t Original) {
     return std::to_string(static_cast<int>(std::nearbyint(100.0 * Coded / Original)));
   };
+  ASSERT_EQ(P + R, 3381u);
+  EXPECT_EQ(Pack.Status, 0);
+  EXPECT_EQ(Pack.Out, "packed 3 files into setup.1 (1 volume), 3.0 KiB stored in 3.3 KiB (" +
+                          Ratio(P + R, 3100) + "%)\n");
+  EXPECT_EQ(Pack.Err, "");
+
+  // The catalogue, then the seal of three files.
+  const size_t Start = 5 + 3 * 164 + 84 + 3 * 32;
+  const std::string Date = Shortest(Time);
   const std::string Expected =
       "{\"catalogue_tag\":0,\"sealed\":true,\"total_original_size\":3100,\"total_compressed_"
       "size\":" +
@@ -235,14 +238,16 @@ TEST(VarnCli, PacksVolumesAndListsATable) {
   const Outcome List = Varn(Dir, {"list", "media.2"});
   EXPECT_EQ(List.Status, 0);
   EXPECT_EQ(List.Err, "");
-  EXPECT_EQ(List.Out,
-            "Index  Name            Size  Compressed  Ratio  Date                 Version  Disks  "
-            "Start  End\n"
-            "    0  tools\\prog.exe  2000        2244   112%  2021-06-15 12:34:56             1-3  "
-            "  333  528\n"
-            "    1  b.txt             16           5    31%  2021-06-15 12:34:56               3   "
-            " 529  533\n"
-            "2 files, 2016 bytes, 2249 compressed (112%), catalogue tag 0, not sealed\n");
+  EXPECT_EQ(
+      List.Out,
+      "Index  Name               Size  Compressed  Ratio  Date                 Version  Disks  "
+      "Start  End\n"
+      "    0  tools\\prog.exe  2.0 KiB     2.2 KiB   112%  2021-06-15 12:34:56             "
+      "1-3    333  528\n"
+      "    1  b.txt              16 B         5 B    31%  2021-06-15 12:34:56               "
+      "3    529  533\n"
+      "2 files in 3 volumes, 2.0 KiB, 2.2 KiB compressed (112%), catalogue tag 0, not "
+      "sealed\n");
 }
 
 TEST(VarnCli, FailuresSayWhatWentWrongAndExitWith1) {
@@ -705,3 +710,90 @@ TEST(VarnCli, ExtractRemovesTheFileItLeftIncomplete) {
 }
 
 }  // namespace
+
+TEST(VarnCli, ShortOutputDirectoriesAreCreated) {
+  TempDir Dir;
+  MakeFile(Dir, "a.txt", Bytes(10, 'a'));
+  const Outcome Pack = Varn(Dir, {"pack", "--output", "pk/setup.1", "a.txt"});
+  EXPECT_EQ(Pack.Status, 0) << Pack.Err;
+  for (const std::string Directory : {"o", "ab", "ab/cd", "x/y/z"}) {
+    const Outcome O = Varn(Dir, {"extract", "--directory", Directory, "pk/setup.1"});
+    EXPECT_EQ(O.Status, 0) << Directory << ": " << O.Err;
+    EXPECT_EQ(ReadFile(Dir / (Directory + "/a.txt")), std::string(10, 'a')) << Directory;
+  }
+  testing_support::WriteFile(Dir / "file", "");
+  const Outcome Blocked = Varn(Dir, {"extract", "--directory", "file/sub", "pk/setup.1"});
+  EXPECT_EQ(Blocked.Status, 1);
+  EXPECT_EQ(Blocked.Err, "varn: Could not create the directory file\n");
+}
+
+TEST(VarnCli, ShortOptionsVersionAndHelpForOneCommand) {
+  TempDir Dir;
+  const Outcome Version = Varn(Dir, {"--version"});
+  EXPECT_EQ(Version.Status, 0);
+  EXPECT_EQ(Version.Out, "varn " VARN_PROJECT_VERSION "\n");
+  const Outcome Help = Varn(Dir, {"help", "extract"});
+  EXPECT_EQ(Help.Status, 0);
+  EXPECT_EQ(Help.Out, Varn(Dir, {"extract", "--help"}).Out);
+  EXPECT_EQ(Varn(Dir, {"help", "frob"}).Status, 2);
+
+  MakeFile(Dir, "a.txt", Bytes(10, 'a'));
+  MakeFile(Dir, "b.txt", Bytes(3000, 'b'));
+  const Outcome Pack = Varn(Dir, {"pack", "-q", "-o", "m/setup.1", "a.txt", "b.txt"});
+  EXPECT_EQ(Pack.Status, 0) << Pack.Err;
+  EXPECT_EQ(Pack.Out + Pack.Err, "");
+  const Outcome Extract = Varn(Dir, {"extract", "-qv", "-dout", "m/setup.1"});
+  EXPECT_EQ(Extract.Status, 0) << Extract.Err;
+  EXPECT_EQ(Extract.Out, "out/a.txt\nout/b.txt\n");
+  EXPECT_EQ(Varn(Dir, {"list", "-x", "m/setup.1"}).Err,
+            "varn: unknown option -x\nusage: varn list [--json] ARCHIVE\n");
+
+  for (const std::string Size : {"1000", "1k", "1K", "1m", "1M", "1g", "1G"}) {
+    const Outcome O = Varn(Dir, {"pack", "-o", "s.1", "--volume-size", Size, "a.txt"});
+    EXPECT_EQ(O.Status, 0) << Size << O.Err;
+  }
+  for (const std::string Bad : {"1kb", "1KiB", "1t", "k", "-1"}) {
+    const Outcome O = Varn(Dir, {"pack", "--volume-size", Bad, "a.txt"});
+    EXPECT_EQ(O.Status, 2) << Bad;
+    EXPECT_EQ(O.Err.rfind("varn: option --volume-size needs a number of bytes", 0), 0u) << Bad;
+  }
+}
+
+TEST(VarnCli, ListAlignsAnyNameAndEndsQuietlyAtAClosedPipe) {
+  TempDir Dir;
+  MakeFile(Dir, "a", Bytes(1, 'a'));
+  // One byte of 8-bit text, a UTF-8 name of one character in two bytes, a long name.
+  MakeFile(Dir, "b", Bytes(1, 'b'));
+  MakeFile(Dir, "c", Bytes(1, 'c'));
+  ASSERT_EQ(Varn(Dir, {"pack", "--no-seal", "--name", "\xE9=a", "--name", "\xC3\xA9.txt=b",
+                       "--name", std::string(60, 'n') + "=c", "a", "b", "c"})
+                .Status,
+            0);
+  const Outcome List = Varn(Dir, {"list", "setup.1"});
+  EXPECT_EQ(List.Status, 0);
+  // Where "Size" ends in the heading, every size ends, counted in characters as a UTF-8
+  // terminal shows them (a byte that begins no character takes a column of its own).
+  const auto Characters = [](const std::string& Text) {
+    return std::count_if(Text.begin(), Text.end(), [](char C) { return (C & 0xC0) != 0x80; });
+  };
+  std::vector<long> Ends;
+  std::string Line;
+  for (const char C : List.Out) {
+    if (C != '\n') {
+      Line += C;
+      continue;
+    }
+    const bool Heading = Line.rfind("Index", 0) == 0;
+    const size_t Size = Line.find(Heading ? "Size" : " B ");
+    if (Size != std::string::npos && (Heading || Line[0] == ' '))
+      Ends.push_back(Characters(Line.substr(0, Size + (Heading ? 4 : 2))));
+    Line.clear();
+  }
+  EXPECT_EQ(Ends, std::vector<long>(4, Ends.empty() ? 0 : Ends[0])) << List.Out;
+
+  // The reader has gone before varn writes: it ends as coreutils do, by SIGPIPE, silently.
+  const Outcome Piped =
+      Bash(Dir, "{ sleep 0.3; \"$VARN\" list setup.1; } | true; echo ${PIPESTATUS[0]}");
+  EXPECT_EQ(Piped.Out, "141\n");
+  EXPECT_EQ(Piped.Err, "");
+}

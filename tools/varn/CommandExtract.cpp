@@ -123,6 +123,10 @@ class ProgressBar {
     if (FDrawn) std::fputc('\n', stderr);
     FDrawn = false;
   }
+  void Clear() {
+    if (FDrawn) std::fputs("\r\x1b[K", stderr);
+    FDrawn = false;
+  }
 
  private:
   bool FShown;
@@ -137,16 +141,18 @@ std::string DiskFullMessage(const std::string& Target) {
 }
 
 int RunExtract(const std::vector<std::string>& Arguments) {
-  const ParsedArguments Parsed = ParseArguments(
-      Arguments, {"--directory", "--overwrite", "--volumes"}, {"--quiet", "--keep-incomplete"});
+  const ParsedArguments Parsed =
+      ParseArguments(Arguments, {"--directory", "--overwrite", "--volumes"},
+                     {"--quiet", "--verbose", "--keep-incomplete"});
   std::string Directory, Volumes;
   TOverwriteType Mode = owAlways;
-  bool Quiet = false, KeepIncomplete = false;
+  bool Quiet = false, Verbose = false, KeepIncomplete = false;
   for (const auto& [Option, Value] : Parsed.Options) {
     if (Option == "--directory") Directory = platform::InternalPath(Value);
     if (Option == "--volumes") Volumes = platform::InternalPath(Value);
     if (Option == "--overwrite") Mode = ParseOverwrite(Value);
     if (Option == "--quiet") Quiet = true;
+    if (Option == "--verbose") Verbose = true;
     if (Option == "--keep-incomplete") KeepIncomplete = true;
   }
   if (Parsed.Operands.empty()) throw UsageError("no archive given");
@@ -170,18 +176,29 @@ int RunExtract(const std::vector<std::string>& Arguments) {
   // A target that existed and saw no OnReplace was kept.
   int32_t Written = 0, Kept = 0;
   bool Existed = false, Replaced = false;
+  std::string Target;
   Archive.OnBeforeExtracting = [&](TVarnCompress& V, const TlzhFileStats&) {
-    Existed = IsExistingFile(AddBackslash(V.ExtractDirectory) + TargetFileName(V.TargetName));
+    Target = AddBackslash(V.ExtractDirectory) + TargetFileName(V.TargetName);
+    Existed = IsExistingFile(Target);
     Replaced = false;
   };
   Archive.OnReplace = [&](TVarnCompress&, const TlzhFileStats&) { Replaced = true; };
+  // The names are a report on the work: a reader that stops reading them does not stop it.
+  if (Verbose) KeepWorkingWithoutOutput();
   Archive.OnAfterExtracting = [&](TVarnCompress&, const TlzhFileStats&) {
-    ++(Existed && !Replaced ? Kept : Written);
+    const bool WasWritten = !(Existed && !Replaced);
+    ++(WasWritten ? Written : Kept);
+    if (Verbose && WasWritten) {
+      Bar.Clear();
+      Print(platform::NativePath(Target) + "\n");
+      std::fflush(stdout);
+    }
   };
 
   try {
     ShowingNativePaths(Archive, [&] {
       Archive.ReadHeaders();
+      CreateOutputDirectory(Archive.ExtractDirectory);
       if (Parsed.Operands.size() == 1) {
         for (int32_t I = 0; I < Archive.FileCount(); ++I)
           Archive.FilesToProcess().push_back(Archive.GetFileStats(I).FileName);
@@ -213,7 +230,7 @@ int RunExtract(const std::vector<std::string>& Arguments) {
     throw Exception("Operation aborted by user");
   }
   if (!Quiet)
-    Note("extracted " + std::to_string(Written) + (Written == 1 ? " file" : " files") +
+    Tell("extracted " + std::to_string(Written) + (Written == 1 ? " file" : " files") +
          (Kept ? ", kept " + std::to_string(Kept) + " existing" : ""));
   return 0;
 }
@@ -258,7 +275,7 @@ int RunTest(const std::vector<std::string>& Arguments) {
                                        platform::IsTerminal(platform::StandardStream::Input));
   int32_t Count = 0, Failed = 0;
   ShowingNativePaths(Archive, [&] { Count = Archive.FileCount(); });
-  if (!SealRemark(Archive.Seal()).empty()) std::printf("%s\n", SealRemark(Archive.Seal()).c_str());
+  if (!SealRemark(Archive.Seal()).empty()) Print(SealRemark(Archive.Seal()) + "\n");
   for (int32_t I = 0; I < Count; ++I) {
     const TFileHeaderRecord& Header = Archive.Headers().GetFileHeaders(I).Record;
     const std::string Name = Header.FileName();
@@ -277,19 +294,19 @@ int RunTest(const std::vector<std::string>& Arguments) {
       }
     }
     if (Damaged) {
-      std::printf("damaged %s: its bytes differ from those sealed\n", Name.c_str());
+      Print("damaged " + Name + ": its bytes differ from those sealed\n");
       ++Failed;
     } else if (Problem.empty()) {
-      std::printf("ok      %s (%d bytes)\n", Name.c_str(), Header.OriginalSize());
+      Print("ok      " + Name + " (" + std::to_string(Header.OriginalSize()) + " bytes)\n");
     } else {
-      std::printf("FAILED  %s: %s\n", Name.c_str(), Problem.c_str());
+      Print("FAILED  " + Name + ": " + Problem + "\n");
       ++Failed;
     }
   }
   if (Failed)
     throw Exception(std::to_string(Failed) + " of " + std::to_string(Count) +
                     (Count == 1 ? " file" : " files") + " failed the test");
-  std::printf("%d %s tested, all ok\n", Count, Count == 1 ? "file" : "files");
+  Print(std::to_string(Count) + (Count == 1 ? " file" : " files") + " tested, all ok\n");
   return 0;
 }
 
@@ -297,8 +314,8 @@ int RunTest(const std::vector<std::string>& Arguments) {
 
 const Command ExtractCommand = {
     "extract",
-    "extract [--directory DIR] [--overwrite MODE] [--volumes DIR] [--quiet] [--keep-incomplete] "
-    "ARCHIVE [NAME...]",
+    "extract [--directory DIR] [--overwrite MODE] [--volumes DIR] [--quiet] [--verbose] "
+    "[--keep-incomplete] ARCHIVE [NAME...]",
     "Extracts the named files (all when none are named) of ARCHIVE, which names any volume of\n"
     "the archive, into DIR. A NAME may be followed by \";\" and text that is ignored. A sealed\n"
     "archive (see pack) is checked: a file whose bytes differ from those sealed ends the run\n"

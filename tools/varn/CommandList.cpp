@@ -1,4 +1,5 @@
 // varn list: prints the catalogue of an archive as a table or as JSON.
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -59,19 +60,21 @@ std::string Table(const TFileHeaders& Headers, const TlzhFileStats& Totals,
     TlzhFileStats Stats;
     H.CopyToStats(Stats);
     const TFileHeaderRecord& R = H.Record;
-    Rows.push_back({std::to_string(I), R.FileName(), std::to_string(R.OriginalSize()),
-                    std::to_string(R.CompressedSize()),
-                    std::to_string(Stats.CompressionRatio) + "%", FormatDateTime(R.FileDate()),
-                    R.Version(), Disks(R), std::to_string(R.DataStart()),
-                    std::to_string(R.DataEnd())});
+    Rows.push_back({std::to_string(I), R.FileName(), HumanSize(R.OriginalSize()),
+                    HumanSize(R.CompressedSize()), std::to_string(Stats.CompressionRatio) + "%",
+                    FormatDateTime(R.FileDate()), R.Version(), Disks(R),
+                    std::to_string(R.DataStart()), std::to_string(R.DataEnd())});
     if (IsSealed(Seal)) Rows.back().push_back(FileDigest(Seal, I));
   }
   const int32_t Count = Headers.Count();
+  int32_t Volumes = 1;
+  for (int32_t I = 0; I < Count; ++I)
+    Volumes = std::max<int32_t>(Volumes, Headers.GetFileHeaders(I).Record.LastDisk());
   return FormatTable(Rows, {true, false, true, true, true, false, false, true, true, true}) +
-         std::to_string(Count) + (Count == 1 ? " file, " : " files, ") +
-         std::to_string(Totals.TotalOriginalSize) + " bytes, " +
-         std::to_string(Totals.TotalCompressedSize) + " compressed (" +
-         std::to_string(Totals.TotalCompressionRatio) + "%), catalogue tag " +
+         std::to_string(Count) + (Count == 1 ? " file in " : " files in ") +
+         std::to_string(Volumes) + (Volumes == 1 ? " volume, " : " volumes, ") +
+         HumanSize(Totals.TotalOriginalSize) + ", " + HumanSize(Totals.TotalCompressedSize) +
+         " compressed (" + std::to_string(Totals.TotalCompressionRatio) + "%), catalogue tag " +
          std::to_string(Headers.CatalogueTag) + (IsSealed(Seal) ? ", sealed\n" : ", not sealed\n");
 }
 
@@ -122,7 +125,7 @@ int RunList(const std::vector<std::string>& Arguments) {
   TlzhFileStats Totals;
   Headers.ResetStats(Totals);
   const std::string Text = AsJson ? Json(Headers, Totals, Seal) : Table(Headers, Totals, Seal);
-  std::fwrite(Text.data(), 1, Text.size(), stdout);
+  Print(Text);
   return 0;
 }
 

@@ -36,12 +36,32 @@ void NoteStaleVolumes(const PendingVolumes::Outcome& Replaced) {
          ", the rest of the medium replaced");
 }
 
+// packed 2 files into media.1 to media.3 (3 volumes), 2.0 KiB stored in 2.2 KiB (112%)
+std::string Summary(const ArchivePlan& Plan, const std::string& Output,
+                    const std::string& FirstVolume) {
+  int64_t Original = 0, Stored = 0;
+  for (const TFileHeaderRecord& Header : Plan.Headers) {
+    Original += Header.OriginalSize();
+    Stored += Header.CompressedSize();
+  }
+  const size_t Files = Plan.Headers.size();
+  std::string Volumes = Output;
+  if (Plan.VolumeCount > 1)
+    Volumes += " to " + platform::NativePath(VolumeFileName(FirstVolume, Plan.VolumeCount));
+  return "packed " + std::to_string(Files) + (Files == 1 ? " file" : " files") + " into " +
+         Volumes + " (" + std::to_string(Plan.VolumeCount) +
+         (Plan.VolumeCount == 1 ? " volume), " : " volumes), ") + HumanSize(Original) +
+         " stored in " + HumanSize(Stored) + " (" +
+         std::to_string(PercentOf(static_cast<double>(Stored), static_cast<double>(Original))) +
+         "%)\n";
+}
+
 int RunPack(const std::vector<std::string>& Arguments) {
   const ParsedArguments Parsed =
-      ParseArguments(Arguments, {"--output", "--volume-size", "--name"}, {"--no-seal"});
+      ParseArguments(Arguments, {"--output", "--volume-size", "--name"}, {"--no-seal", "--quiet"});
   std::string Output = "setup.1";
   int64_t VolumeSize = 0;
-  bool OutputGiven = false, SizeGiven = false, Seal = true;
+  bool OutputGiven = false, SizeGiven = false, Seal = true, Quiet = false;
   std::vector<std::pair<std::string, std::string>> Renames;  // archived name, path
   for (const auto& [Option, Value] : Parsed.Options) {
     if (Option == "--output") {
@@ -51,6 +71,8 @@ int RunPack(const std::vector<std::string>& Arguments) {
       Output = Value;
     } else if (Option == "--no-seal") {
       Seal = false;
+    } else if (Option == "--quiet") {
+      Quiet = true;
     } else if (Option == "--volume-size") {
       if (SizeGiven) throw UsageError("option --volume-size given twice");
       SizeGiven = true;
@@ -98,19 +120,15 @@ int RunPack(const std::vector<std::string>& Arguments) {
     Member.OpenData = Interruptible(std::move(Member.OpenData));
     Writer.Members.push_back(std::move(Member));
   }
-  CreateDirectoryChain(RemoveBackslash(DirectoryPart(FirstVolume)));
+  CreateOutputDirectory(DirectoryPart(FirstVolume));
   // Written under temporary names; the old medium is replaced only when all is done.
   PendingVolumes Pending(FirstVolume);
   const ArchivePlan Plan = Pending.Write(Writer);
   EndIfInterrupted();
   const PendingVolumes::Outcome Replaced = Pending.Commit(Plan.VolumeCount);
 
-  std::string Volumes = Output;
-  if (Plan.VolumeCount > 1)
-    Volumes += " to " + platform::NativePath(VolumeFileName(FirstVolume, Plan.VolumeCount));
-  Note("packed " + std::to_string(Paths.size()) + (Paths.size() == 1 ? " file" : " files") +
-       " into " + Volumes);
   NoteStaleVolumes(Replaced);
+  if (!Quiet) Print(Summary(Plan, Output, FirstVolume));
   return 0;
 }
 
@@ -118,7 +136,8 @@ int RunPack(const std::vector<std::string>& Arguments) {
 
 const Command PackCommand = {
     "pack",
-    "pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... [--no-seal] PATH...",
+    "pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... [--no-seal] [--quiet] "
+    "PATH...",
     "Packs the files PATH... into an archive. The first PATH becomes catalogue entry 0, the\n"
     "installation program. Each file is archived under its base name, with its modification\n"
     "time and, for a Windows executable with version information, its file version. A name\n"

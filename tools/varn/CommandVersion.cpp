@@ -52,7 +52,7 @@ int RunVersion(const std::vector<std::string>& Arguments) {
       Out += std::string(Property.Name) + ": " + Value + "\n";
   }
   if (AsJson) Out += "}\n";
-  std::fwrite(Out.data(), 1, Out.size(), stdout);
+  Print(Out);
   return 0;
 }
 

@@ -158,6 +158,11 @@ bool Interrupted();
 // that whoever started the program sees it was interrupted.
 [[noreturn]] void EndAsInterrupted();
 
+// Ends the process as a program ends whose standard output went to a pipe that its reader has
+// closed: on POSIX by SIGPIPE, as coreutils end (InitializeProcess ignores it, so writes fail
+// instead); on Windows, which has no such signal, with exit status 0. Nothing is written.
+[[noreturn]] void EndAsOutputClosed();
+
 // Called first by every program entry: sets up the process so that failures come back as
 // results rather than as system dialogs or signals (a full disk or a file-size limit shows as
 // a short write, a missing disk as a failed open).

@@ -45,4 +45,14 @@ void EndAsInterrupted() {
   _exit(128 + Signal);
 }
 
+void EndAsOutputClosed() {
+  signal(SIGPIPE, SIG_DFL);
+  sigset_t Only;
+  sigemptyset(&Only);
+  sigaddset(&Only, SIGPIPE);
+  sigprocmask(SIG_UNBLOCK, &Only, nullptr);
+  raise(SIGPIPE);
+  _exit(128 + SIGPIPE);
+}
+
 }  // namespace varn::platform

@@ -32,4 +32,8 @@ void EndAsInterrupted() {
   ExitProcess(0xC000013AU);
 }
 
+void EndAsOutputClosed() {
+  ExitProcess(0);
+}
+
 }  // namespace varn::platform
