@@ -357,19 +357,23 @@ TEST(VarnCli, ExtractsTestsAndFindsVolumesElsewhere) {
   EXPECT_EQ(Lost.Status, 1);
   EXPECT_EQ(Lost.Err,
             "varn: removed the incomplete file lost/big.bin\n"
-            "varn: Could not open the correct disk file 2\n");
+            "varn: Could not open the correct disk file 2\n"
+            "varn: looked for media.2 in the current directory; give its directory with "
+            "--volumes DIR\n");
   EXPECT_FALSE(testing_support::Exists(Dir / "lost\\big.bin"));
   const Outcome Found =
       Varn(Dir, {"extract", "--volumes", "disk2", "--directory", "found", "media.1"});
   EXPECT_EQ(Found.Status, 0) << Found.Err;
   EXPECT_EQ(ReadFile(Dir / "found\\big.bin"), std::string(Big.begin(), Big.end()));
 
-  const Outcome Failing = Varn(Dir, {"test", "media.1"});
-  EXPECT_EQ(Failing.Status, 1);
+  // Both streams in one pipe: the lines come in the order they were written.
+  const Outcome Failing = Bash(Dir, "\"$VARN\" test --volumes elsewhere media.1 2>&1 | cat");
   EXPECT_EQ(Failing.Out,
             "ok      setup.exe (50 bytes)\n"
-            "FAILED  big.bin: Could not open the correct disk file 2\n");
-  EXPECT_EQ(Failing.Err, "varn: 1 of 2 files failed the test\n");
+            "FAILED  big.bin: Could not open the correct disk file 2\n"
+            "varn: 1 of 2 files failed the test\n"
+            "varn: looked for media.2 in the current directory and elsewhere; give its directory "
+            "with --volumes DIR\n");
 
   const Outcome Unknown = Varn(Dir, {"extract", "--volumes", "disk2", "media.1", "nothing"});
   EXPECT_EQ(Unknown.Status, 1);
@@ -510,9 +514,30 @@ TEST(VarnCli, AsksForAMissingVolumeOnATerminal) {
                               " /dev/null >.terminal 2>&1";
   EXPECT_EQ(std::system(Command.c_str()), 0);
   const std::string Terminal = ReadFile(Dir / ".terminal");
-  EXPECT_NE(Terminal.find("volume 2 is not in the current directory."), std::string::npos)
+  EXPECT_NE(Terminal.find("varn: volume 2 is not in the current directory.\r\nInsert the disk, or "
+                          "type the directory that holds setup.2, then press Enter. An empty "
+                          "answer gives up: "),
+            std::string::npos)
       << Terminal;
   EXPECT_EQ(ReadFile(Dir / "out\\big.bin"), std::string(Big.begin(), Big.end()));
+
+  // Four wrong answers: the last question says so, and the end says why it stopped.
+  const std::string Wrong = "cd " + Quote(testing_support::Native(Dir.Path()).string()) +
+                            " && printf 'a\\nb\\nc\\nd\\n' | script -qec " +
+                            Quote(Quote(VARN_EXECUTABLE) + " extract --directory out setup.1") +
+                            " /dev/null >.terminal 2>&1";
+  std::system(Wrong.c_str());
+  const std::string Refused = ReadFile(Dir / ".terminal");
+  EXPECT_NE(Refused.find("varn: volume 2 is not in c.\r\nInsert the disk, or type the directory "
+                         "that holds setup.2, then press Enter (the last attempt). An empty "
+                         "answer gives up: "),
+            std::string::npos)
+      << Refused;
+  EXPECT_NE(Refused.find("varn: Could not open the correct disk file 2\r\n"
+                         "varn: looked for setup.2 in the current directory, a, b, c and d: 4 "
+                         "attempts is the limit\r\n"),
+            std::string::npos)
+      << Refused;
 }
 
 // An existing medium of six volumes in media/, from a fixed seed.
@@ -679,7 +704,9 @@ TEST(VarnCli, ExtractRemovesTheFileItLeftIncomplete) {
   const Outcome Kept = Varn(Dir, {"extract", "--keep-incomplete", "--directory", "out", "setup.1"});
   EXPECT_EQ(Kept.Err,
             "varn: kept the incomplete file out/big.bin\n"
-            "varn: Could not open the correct disk file 3\n");
+            "varn: Could not open the correct disk file 3\n"
+            "varn: looked for setup.3 in the current directory; give its directory with "
+            "--volumes DIR\n");
   EXPECT_LT(ReadFile(Dir / "out\\big.bin").size(), Big.size());
   std::filesystem::rename(testing_support::Native(Dir / "away.3"),
                           testing_support::Native(Dir / "setup.3"));

@@ -59,49 +59,110 @@ TOverwriteType ParseOverwrite(const std::string& Mode) {
                    "\" (always, never, version, date or version-date)");
 }
 
-// Asks on the terminal for the directory of a missing volume; an empty answer gives up.
-std::string AskForVolume(int32_t Disk, const std::string& Looked) {
-  const std::string Where = Looked.empty() ? "the current directory" : platform::NativePath(Looked);
-  std::fprintf(stderr,
-               "\nvarn: volume %d is not in %s.\nInsert the disk, or type the directory that "
-               "holds it (empty to give up): ",
-               Disk, Where.c_str());
-  std::fflush(stderr);
-  char Line[4096];
-  if (!std::fgets(Line, sizeof Line, stdin)) return std::string();
-  std::string Answer(Line);
-  while (!Answer.empty() && (Answer.back() == '\n' || Answer.back() == '\r'))
-    Answer.pop_back();
-  return Answer;
+// The component's attempts at one volume: it looks where it expects the volume, then in the
+// directory each OnNewDisk names.
+constexpr int VolumeAttempts = 4;
+
+std::string ShownDirectory(const std::string& Directory) {
+  return Directory.empty() ? "the current directory" : platform::NativePath(Directory);
+}
+
+std::string ListOf(const std::vector<std::string>& Items) {
+  std::string List;
+  for (size_t I = 0; I < Items.size(); ++I)
+    List += (I == 0 ? "" : I + 1 == Items.size() ? " and " : ", ") + Items[I];
+  return List;
 }
 
 // Finds missing volumes: in --volumes DIR and beside ARCHIVE (after a volume was found in one,
-// the component looks for the next one there first), then, on a terminal, by asking.
-TlzhNewDiskEvent VolumeFinder(const std::string& VolumesDirectory, const std::string& Archive,
-                              bool Interactive) {
-  std::vector<std::string> Places;
-  if (!VolumesDirectory.empty()) Places.push_back(RemoveBackslash(VolumesDirectory));
-  Places.push_back(RemoveBackslash(DirectoryPart(Archive)));
-  return [Places, Interactive, Disk = int32_t{0}, Next = size_t{0}](TVarnCompress&, int32_t Number,
-                                                                    std::string& Path) mutable {
-    if (Number != Disk) {
-      Disk = Number;
-      Next = 0;
+// the component looks for the next one there first), then, on a terminal, by asking. It keeps
+// where it looked, so that a failure can say so.
+class VolumeFinder {
+ public:
+  VolumeFinder(const std::string& VolumesDirectory, const std::string& Archive, bool Interactive)
+      : FArchive(Archive), FInteractive(Interactive) {
+    if (!VolumesDirectory.empty()) FPlaces.push_back(RemoveBackslash(VolumesDirectory));
+    FPlaces.push_back(RemoveBackslash(DirectoryPart(Archive)));
+  }
+
+  TlzhNewDiskEvent Handler() {
+    return [this](TVarnCompress&, int32_t Number, std::string& Path) { Find(Number, Path); };
+  }
+
+  // The line that follows Message when it is the component's word for the volume last looked
+  // for: the volume's file, the directories searched, and what the user can do; empty otherwise.
+  std::string Advice(const std::string& Message) const {
+    if (FDisk == 0 || Message != Missing(FDisk)) return std::string();
+    std::vector<std::string> Shown;
+    for (const std::string& Directory : FLooked)
+      Shown.push_back(ShownDirectory(Directory));
+    return "looked for " + FileNamePart(ReplaceExtension(FArchive, "." + std::to_string(FDisk))) +
+           " in " + ListOf(Shown) +
+           (FInteractive && FCalls >= VolumeAttempts
+                ? ": " + std::to_string(VolumeAttempts) + " attempts is the limit"
+                : "; give its directory with --volumes DIR");
+  }
+
+ private:
+  static std::string Missing(int32_t Number) {
+    return "Could not open the correct disk file " + std::to_string(Number);
+  }
+
+  void Looked(const std::string& Directory) {
+    if (std::find(FLooked.begin(), FLooked.end(), Directory) == FLooked.end())
+      FLooked.push_back(Directory);
+  }
+
+  void Find(int32_t Number, std::string& Path) {
+    if (Number != FDisk) {
+      FDisk = Number;
+      FNext = 0;
+      FCalls = 0;
+      FLooked.clear();
     }
-    while (Next < Places.size()) {
-      const std::string& Place = Places[Next++];
+    ++FCalls;
+    Looked(Path);
+    while (FNext < FPlaces.size()) {
+      const std::string& Place = FPlaces[FNext++];
       if (Place != Path) {
         Path = Place;
+        Looked(Path);
         return;
       }
     }
-    const std::string Missing = "Could not open the correct disk file " + std::to_string(Number);
-    if (!Interactive) throw Exception(Missing);
-    const std::string Answer = AskForVolume(Number, Path);
-    if (Answer.empty()) throw Exception(Missing);
+    if (!FInteractive) throw Exception(Missing(Number));
+    const std::string Answer = Ask(Number, Path);
+    if (Answer.empty()) throw Exception(Missing(Number));
     Path = RemoveBackslash(platform::InternalPath(Answer));
-  };
-}
+    Looked(Path);
+  }
+
+  // Asks on the terminal for the directory of a missing volume.
+  std::string Ask(int32_t Number, const std::string& Where) const {
+    const std::string Volume =
+        FileNamePart(ReplaceExtension(FArchive, "." + std::to_string(Number)));
+    std::fprintf(stderr,
+                 "\nvarn: volume %d is not in %s.\nInsert the disk, or type the directory that "
+                 "holds %s, then press Enter%s. An empty answer gives up: ",
+                 Number, ShownDirectory(Where).c_str(), Volume.c_str(),
+                 FCalls >= VolumeAttempts ? " (the last attempt)" : "");
+    std::fflush(stderr);
+    char Line[4096];
+    if (!std::fgets(Line, sizeof Line, stdin)) return std::string();
+    std::string Answer(Line);
+    while (!Answer.empty() && (Answer.back() == '\n' || Answer.back() == '\r'))
+      Answer.pop_back();
+    return Answer;
+  }
+
+  std::vector<std::string> FPlaces;
+  std::string FArchive;
+  bool FInteractive;
+  int32_t FDisk = 0;
+  size_t FNext = 0;
+  int FCalls = 0;
+  std::vector<std::string> FLooked;
+};
 
 // A bar on stderr, redrawn in place.
 class ProgressBar {
@@ -164,9 +225,9 @@ int RunExtract(const std::vector<std::string>& Arguments) {
   Archive.Overwrite = Mode;
   Archive.CheckSeal = true;
   const bool Terminal = platform::IsTerminal(platform::StandardStream::Error);
-  Archive.OnNewDisk =
-      VolumeFinder(Volumes, Archive.CompressedFile(),
-                   Terminal && platform::IsTerminal(platform::StandardStream::Input));
+  VolumeFinder Finder(Volumes, Archive.CompressedFile(),
+                      Terminal && platform::IsTerminal(platform::StandardStream::Input));
+  Archive.OnNewDisk = Finder.Handler();
   ProgressBar Bar(Terminal && !Quiet);
   Archive.OnStatus = [&](TVarnCompress&, const TlzhFileStats& Stats) {
     // The stop request takes effect at the next block, with everything closed behind it.
@@ -219,6 +280,12 @@ int RunExtract(const std::vector<std::string>& Arguments) {
     Bar.Finish();
     Archive.CleanUp(KeepIncomplete, "damaged");
     throw;
+  } catch (const Exception& E) {
+    Bar.Finish();
+    Archive.CleanUp(KeepIncomplete, "incomplete");
+    const std::string Advice = Finder.Advice(E.Message());
+    if (Advice.empty()) throw;
+    throw AdvisedFailure(E.Message(), Advice);
   } catch (...) {
     Bar.Finish();
     Archive.CleanUp(KeepIncomplete, "incomplete");
@@ -270,10 +337,12 @@ int RunTest(const std::vector<std::string>& Arguments) {
   TArchiveTester Archive;
   OpenArchive(Archive, Parsed.Operands[0]);
   Archive.CheckSeal = true;
-  Archive.OnNewDisk = VolumeFinder(Volumes, Archive.CompressedFile(),
-                                   platform::IsTerminal(platform::StandardStream::Error) &&
-                                       platform::IsTerminal(platform::StandardStream::Input));
+  VolumeFinder Finder(Volumes, Archive.CompressedFile(),
+                      platform::IsTerminal(platform::StandardStream::Error) &&
+                          platform::IsTerminal(platform::StandardStream::Input));
+  Archive.OnNewDisk = Finder.Handler();
   int32_t Count = 0, Failed = 0;
+  std::string Advice;
   ShowingNativePaths(Archive, [&] { Count = Archive.FileCount(); });
   if (!SealRemark(Archive.Seal()).empty()) Print(SealRemark(Archive.Seal()) + "\n");
   for (int32_t I = 0; I < Count; ++I) {
@@ -291,6 +360,7 @@ int RunTest(const std::vector<std::string>& Arguments) {
         Damaged = true;
       } catch (const Exception& E) {
         Problem = E.Message();
+        if (!Finder.Advice(Problem).empty()) Advice = Finder.Advice(Problem);
       }
     }
     if (Damaged) {
@@ -303,9 +373,12 @@ int RunTest(const std::vector<std::string>& Arguments) {
       ++Failed;
     }
   }
-  if (Failed)
-    throw Exception(std::to_string(Failed) + " of " + std::to_string(Count) +
-                    (Count == 1 ? " file" : " files") + " failed the test");
+  if (Failed) {
+    const std::string Summary = std::to_string(Failed) + " of " + std::to_string(Count) +
+                                (Count == 1 ? " file" : " files") + " failed the test";
+    if (Advice.empty()) throw Exception(Summary);
+    throw AdvisedFailure(Summary, Advice);
+  }
   Print(std::to_string(Count) + (Count == 1 ? " file" : " files") + " tested, all ok\n");
   return 0;
 }
