@@ -1,7 +1,6 @@
 #include "tools/varn/Cli.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -117,21 +116,25 @@ int64_t ParseSize(const std::string& Option, const std::string& Text) {
 }
 
 void CreateOutputDirectory(const std::string& Directory) {
-  const std::string Dir = RemoveBackslash(Directory);
+  // Windows takes '/' for a separator too, and the user may have typed it there.
+  const auto Separator = [](char C) { return C == '\\' || C == '/'; };
+  std::string Dir = Directory;
+  while (Dir.size() > 1 && Separator(Dir.back()))
+    Dir.pop_back();
   // The part that is never created: a root "\", a drive "C:" or "C:\", a share "\\host\share".
   size_t Start = 0;
-  if (Dir.rfind("\\\\", 0) == 0) {
-    Start = Dir.find('\\', 2);
-    Start = Start == std::string::npos ? Dir.size() : Dir.find('\\', Start + 1);
-    if (Start == std::string::npos) Start = Dir.size();
+  if (Dir.size() >= 2 && Separator(Dir[0]) && Separator(Dir[1])) {
+    const auto Share = std::find_if(Dir.begin() + 2, Dir.end(), Separator);
+    Start = static_cast<size_t>(
+        std::find_if(Share == Dir.end() ? Share : Share + 1, Dir.end(), Separator) - Dir.begin());
   } else if (Dir.size() >= 2 && Dir[1] == ':') {
-    Start = Dir.size() > 2 && Dir[2] == '\\' ? 3 : 2;
-  } else if (!Dir.empty() && Dir[0] == '\\') {
+    Start = Dir.size() > 2 && Separator(Dir[2]) ? 3 : 2;
+  } else if (!Dir.empty() && Separator(Dir[0])) {
     Start = 1;
   }
   for (size_t End = Start; End < Dir.size();) {
-    End = Dir.find('\\', End + 1);
-    if (End == std::string::npos) End = Dir.size();
+    End = static_cast<size_t>(std::find_if(Dir.begin() + End + 1, Dir.end(), Separator) -
+                              Dir.begin());
     const std::string Part = Dir.substr(0, End);
     if (IsExistingDirectory(Part)) continue;
     if (!platform::CreateDirectory(Part) && !IsExistingDirectory(Part))
@@ -147,7 +150,8 @@ bool OutputGone = false;
 void Print(const std::string& Text) {
   if (OutputGone) return;
   if (std::fwrite(Text.data(), 1, Text.size(), stdout) == Text.size()) return;
-  if (errno != EPIPE) return;  // main reports other failures once stdout is flushed
+  // main reports other failures once stdout is flushed.
+  if (!platform::LastWriteHadNoReader()) return;
   OutputGone = true;
   if (!KeepWorking) platform::EndAsOutputClosed();
 }
@@ -157,7 +161,8 @@ void KeepWorkingWithoutOutput() {
 }
 
 bool OutputClosed() {
-  if (!OutputGone && std::fflush(stdout) != 0 && errno == EPIPE) OutputGone = true;
+  if (!OutputGone && std::fflush(stdout) != 0 && platform::LastWriteHadNoReader())
+    OutputGone = true;
   if (OutputGone && !KeepWorking) platform::EndAsOutputClosed();
   return OutputGone;
 }

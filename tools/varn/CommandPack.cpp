@@ -120,7 +120,7 @@ int RunPack(const std::vector<std::string>& Arguments) {
     Member.OpenData = Interruptible(std::move(Member.OpenData));
     Writer.Members.push_back(std::move(Member));
   }
-  CreateOutputDirectory(DirectoryPart(FirstVolume));
+  CreateOutputDirectory(FirstVolume.substr(0, FirstVolume.find_last_of("\\/") + 1));
   // Written under temporary names; the old medium is replaced only when all is done.
   PendingVolumes Pending(FirstVolume);
   const ArchivePlan Plan = Pending.Write(Writer);

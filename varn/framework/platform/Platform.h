@@ -158,6 +158,11 @@ bool Interrupted();
 // that whoever started the program sees it was interrupted.
 [[noreturn]] void EndAsInterrupted();
 
+// Right after a write to a standard stream failed: true when it failed because the stream is
+// a pipe whose reader has closed it (EPIPE on POSIX; on Windows the broken-pipe errors, which
+// the C runtime does not all report as EPIPE).
+bool LastWriteHadNoReader();
+
 // Ends the process as a program ends whose standard output went to a pipe that its reader has
 // closed: on POSIX by SIGPIPE, as coreutils end (InitializeProcess ignores it, so writes fail
 // instead); on Windows, which has no such signal, with exit status 0. Nothing is written.

@@ -32,6 +32,11 @@ void EndAsInterrupted() {
   ExitProcess(0xC000013AU);
 }
 
+bool LastWriteHadNoReader() {
+  const DWORD Error = GetLastError();
+  return Error == ERROR_NO_DATA || Error == ERROR_BROKEN_PIPE || Error == ERROR_PIPE_NOT_CONNECTED;
+}
+
 void EndAsOutputClosed() {
   ExitProcess(0);
 }
