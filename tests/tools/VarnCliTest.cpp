@@ -74,7 +74,7 @@ const std::string Usage =
     "usage: varn pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... [--no-seal] "
     "[--quiet] PATH...\n"
     "       varn list [--json] ARCHIVE\n"
-    "       varn test [--volumes DIR] ARCHIVE\n"
+    "       varn test [--volumes DIR] [--quiet] ARCHIVE\n"
     "       varn extract [--directory DIR] [--overwrite MODE] [--volumes DIR] [--quiet] "
     "[--verbose] [--keep-incomplete] ARCHIVE [NAME...]\n"
     "       varn version [--language LANG] [--charset SET] [--json] FILE\n"
@@ -823,4 +823,34 @@ TEST(VarnCli, ListAlignsAnyNameAndEndsQuietlyAtAClosedPipe) {
       Bash(Dir, "{ sleep 0.3; \"$VARN\" list setup.1; } | true; echo ${PIPESTATUS[0]}");
   EXPECT_EQ(Piped.Out, "141\n");
   EXPECT_EQ(Piped.Err, "");
+}
+
+TEST(VarnCli, ProgressBarFitsTheTerminalAndCountsTheSelection) {
+  if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
+  TempDir Dir;
+  const std::string Long = std::string(70, 'l') + ".bin";
+  MakeFile(Dir, "skipped.bin", testing_support::RandomBytes(20000, 8));
+  MakeFile(Dir, Long, testing_support::RandomBytes(30000, 9));
+  MakeFile(Dir, "small.bin", Bytes(100, 's'));
+  ASSERT_EQ(Varn(Dir, {"pack", "-q", "skipped.bin", Long, "small.bin"}).Status, 0);
+  const Outcome O = RunShell(Dir, "script -qec " +
+                                      Quote("stty cols 50; " + Quote(VARN_EXECUTABLE) +
+                                            " extract -d out setup.1 " + Long + " small.bin") +
+                                      " /dev/null");
+  EXPECT_EQ(O.Status, 0);
+  // Each drawing: "\r" + the bar + "\x1b[K"; the last one at 100%, then the line is cleared.
+  const std::string End = "\r\x1b[Kextracted 2 files\r\n";
+  ASSERT_GE(O.Out.size(), End.size());
+  EXPECT_EQ(O.Out.substr(O.Out.size() - End.size()), End) << O.Out;
+  std::vector<std::string> Drawn;
+  for (size_t At = O.Out.find('\r'); At != std::string::npos; At = O.Out.find('\r', At + 1)) {
+    const size_t Stop = O.Out.find("\x1b[K", At);
+    if (Stop != std::string::npos && Stop > At + 1)
+      Drawn.push_back(O.Out.substr(At + 1, Stop - At - 1));
+  }
+  ASSERT_FALSE(Drawn.empty()) << O.Out;
+  for (const std::string& Line : Drawn)
+    EXPECT_LE(Line.size(), 49u) << Line;
+  EXPECT_EQ(Drawn.back(), "[####################] 100%  small.bin");
+  EXPECT_NE(Drawn.front().find("%  ...lllll"), std::string::npos) << Drawn.front();
 }

@@ -1,12 +1,14 @@
 // varn extract and varn test: the archive component at work, with a progress bar on a
 // terminal and a question for a missing volume.
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include <varn/archive/TargetPath.h>
 #include <varn/archive/cmp_TVarnCompress.h>
+#include <varn/framework/ProgressLine.h>
 #include <varn/framework/platform/Platform.h>
 #include <varn/support/PathHelpers.h>
 #include "tools/varn/Commands.h"
@@ -164,35 +166,60 @@ class VolumeFinder {
   std::vector<std::string> FLooked;
 };
 
-// A bar on stderr, redrawn in place.
+// A bar on stderr, redrawn in place, over the files selected: the component's TotalPercent
+// counts the whole catalogue. Redrawn when the percentage changes, otherwise at most ten times a
+// second; cleared at the end.
 class ProgressBar {
  public:
   explicit ProgressBar(bool Shown) : FShown(Shown) {}
-  ~ProgressBar() { Finish(); }
+  ~ProgressBar() { Clear(); }
+  // The compressed bytes of the files selected.
+  void SetTotal(int64_t Total) { FTotal = Total; }
   void Show(const TlzhFileStats& Stats) {
+    int64_t Done = FFinished + Stats.BytesDone;
+    if (Stats.FileDone) {
+      FFinished += Stats.CompressedSize;
+      Done = FFinished;
+    }
     if (!FShown) return;
-    constexpr int Width = 30;
-    const int Percent = Stats.TotalPercent > 100 ? 100 : Stats.TotalPercent;
-    const int Filled = Percent * Width / 100;
-    std::string Name = Stats.FileName.substr(0, 40);
-    std::fprintf(stderr, "\r[%s%s] %3d%%  %-40s", std::string(Filled, '#').c_str(),
-                 std::string(Width - Filled, ' ').c_str(), Percent, Name.c_str());
+    const int Percent =
+        FTotal > 0 ? static_cast<int>(std::min<int64_t>(Done, FTotal) * 100 / FTotal) : 0;
+    const auto Now = std::chrono::steady_clock::now();
+    if (FDrawn && Percent == FPercent && Now - FLast < std::chrono::milliseconds(100)) return;
+    FPercent = Percent;
+    FLast = Now;
+    const std::string Line = ProgressLine(
+        Percent, Stats.FileName, platform::TerminalColumns(platform::StandardStream::Error));
+    std::fprintf(stderr, "\r%s\x1b[K", Line.c_str());
     std::fflush(stderr);
     FDrawn = true;
   }
-  void Finish() {
-    if (FDrawn) std::fputc('\n', stderr);
-    FDrawn = false;
-  }
+  // Before other output, and at the end: the line is left empty.
   void Clear() {
-    if (FDrawn) std::fputs("\r\x1b[K", stderr);
+    if (FDrawn) {
+      std::fputs("\r\x1b[K", stderr);
+      std::fflush(stderr);
+    }
     FDrawn = false;
   }
 
  private:
   bool FShown;
   bool FDrawn = false;
+  int64_t FTotal = 0, FFinished = 0;
+  int FPercent = -1;
+  std::chrono::steady_clock::time_point FLast;
 };
+
+// The compressed bytes of the entries that the names select, as the component looks them up.
+int64_t SelectedSize(TVarnCompress& Archive, const std::vector<std::string>& Names) {
+  int64_t Total = 0;
+  for (const std::string& Name : Names) {
+    const int32_t Index = Archive.Headers().IndexOfName(Name.substr(0, Name.find(';')));
+    if (Index >= 0) Total += Archive.Headers().GetFileHeaders(Index).Record.CompressedSize();
+  }
+  return Total;
+}
 
 // The library's "Disk is full", with the file and the directory it could not be written in.
 std::string DiskFullMessage(const std::string& Target) {
@@ -268,30 +295,31 @@ int RunExtract(const std::vector<std::string>& Arguments) {
           Archive.FilesToProcess().push_back(Parsed.Operands[I]);
       }
       if (!Quiet && !SealRemark(Archive.Seal()).empty()) Note(SealRemark(Archive.Seal()));
+      Bar.SetTotal(SelectedSize(Archive, Archive.FilesToProcess()));
       Archive.Extract();
     });
   } catch (const EVCDiskFull&) {
-    Bar.Finish();
+    Bar.Clear();
     const std::string Full = DiskFullMessage(Archive.Incomplete());
     Archive.CleanUp(KeepIncomplete, "incomplete");
     throw Exception(Full);
   } catch (const EVCDamagedFile&) {
     // A damaged file is no installation file: it goes, unless the user wants to look at it.
-    Bar.Finish();
+    Bar.Clear();
     Archive.CleanUp(KeepIncomplete, "damaged");
     throw;
   } catch (const Exception& E) {
-    Bar.Finish();
+    Bar.Clear();
     Archive.CleanUp(KeepIncomplete, "incomplete");
     const std::string Advice = Finder.Advice(E.Message());
     if (Advice.empty()) throw;
     throw AdvisedFailure(E.Message(), Advice);
   } catch (...) {
-    Bar.Finish();
+    Bar.Clear();
     Archive.CleanUp(KeepIncomplete, "incomplete");
     throw;
   }
-  Bar.Finish();
+  Bar.Clear();
   if (Archive.Abort) {
     Archive.CleanUp(KeepIncomplete, "incomplete");
     throw Exception("Operation aborted by user");
@@ -327,10 +355,13 @@ class TArchiveTester : public TVarnCompress {
 };
 
 int RunTest(const std::vector<std::string>& Arguments) {
-  const ParsedArguments Parsed = ParseArguments(Arguments, {"--volumes"}, {});
+  const ParsedArguments Parsed = ParseArguments(Arguments, {"--volumes"}, {"--quiet"});
   std::string Volumes;
-  for (const auto& [Option, Value] : Parsed.Options)
-    Volumes = platform::InternalPath(Value);
+  bool Quiet = false;
+  for (const auto& [Option, Value] : Parsed.Options) {
+    if (Option == "--volumes") Volumes = platform::InternalPath(Value);
+    if (Option == "--quiet") Quiet = true;
+  }
   if (Parsed.Operands.empty()) throw UsageError("no archive given");
   if (Parsed.Operands.size() > 1) throw UsageError("more than one archive given");
 
@@ -341,9 +372,23 @@ int RunTest(const std::vector<std::string>& Arguments) {
                       platform::IsTerminal(platform::StandardStream::Error) &&
                           platform::IsTerminal(platform::StandardStream::Input));
   Archive.OnNewDisk = Finder.Handler();
+  ProgressBar Bar(!Quiet && platform::IsTerminal(platform::StandardStream::Error));
+  Archive.OnStatus = [&](TVarnCompress&, const TlzhFileStats& Stats) { Bar.Show(Stats); };
   int32_t Count = 0, Failed = 0;
   std::string Advice;
   ShowingNativePaths(Archive, [&] { Count = Archive.FileCount(); });
+  // Every entry but a shadowed duplicate is decoded.
+  std::vector<std::string> Decoded;
+  for (int32_t I = 0; I < Count; ++I) {
+    const std::string Name = Archive.Headers().GetFileHeaders(I).Record.FileName();
+    if (Archive.Headers().IndexOfName(Name) == I) Decoded.push_back(Name);
+  }
+  Bar.SetTotal(SelectedSize(Archive, Decoded));
+  const auto Report = [&](const std::string& Line) {
+    Bar.Clear();
+    Print(Line);
+    std::fflush(stdout);
+  };
   if (!SealRemark(Archive.Seal()).empty()) Print(SealRemark(Archive.Seal()) + "\n");
   for (int32_t I = 0; I < Count; ++I) {
     const TFileHeaderRecord& Header = Archive.Headers().GetFileHeaders(I).Record;
@@ -364,15 +409,16 @@ int RunTest(const std::vector<std::string>& Arguments) {
       }
     }
     if (Damaged) {
-      Print("damaged " + Name + ": its bytes differ from those sealed\n");
+      Report("damaged " + Name + ": its bytes differ from those sealed\n");
       ++Failed;
     } else if (Problem.empty()) {
-      Print("ok      " + Name + " (" + std::to_string(Header.OriginalSize()) + " bytes)\n");
+      Report("ok      " + Name + " (" + std::to_string(Header.OriginalSize()) + " bytes)\n");
     } else {
-      Print("FAILED  " + Name + ": " + Problem + "\n");
+      Report("FAILED  " + Name + ": " + Problem + "\n");
       ++Failed;
     }
   }
+  Bar.Clear();
   if (Failed) {
     const std::string Summary = std::to_string(Failed) + " of " + std::to_string(Count) +
                                 (Count == 1 ? " file" : " files") + " failed the test";
@@ -390,27 +436,38 @@ const Command ExtractCommand = {
     "extract [--directory DIR] [--overwrite MODE] [--volumes DIR] [--quiet] [--verbose] "
     "[--keep-incomplete] ARCHIVE [NAME...]",
     "Extracts the named files (all when none are named) of ARCHIVE, which names any volume of\n"
-    "the archive, into DIR. A NAME may be followed by \";\" and text that is ignored. A sealed\n"
-    "archive (see pack) is checked: a file whose bytes differ from those sealed ends the run\n"
-    "with exit status 1 and is removed.\n"
-    "  --directory DIR   where the files go (default: the current directory)\n"
-    "  --overwrite MODE  what happens to an existing file: always (default), never, version\n"
-    "                    (replaced by a newer file version), date (replaced by a newer file),\n"
-    "                    version-date (by version, and by date when the versions are equal)\n"
-    "  --volumes DIR     where to look for a volume that is not beside ARCHIVE; without it a\n"
-    "                    terminal asks for the directory\n"
-    "  --quiet           no progress bar and no summary\n"
-    "  --keep-incomplete keep the file being written when the run fails or is interrupted, or\n"
-    "                    a file that failed its check (by default it is removed, and a line\n"
-    "                    names it)\n",
+    "the archive, into DIR; names are matched without regard to case. A sealed archive (see\n"
+    "pack) is checked: a file whose bytes differ from those sealed ends the run and is removed.\n"
+    "On a terminal a progress bar is drawn on stderr, and a summary follows.\n"
+    "  -d, --directory DIR  where the files go, created when missing (default: the current\n"
+    "                       directory)\n"
+    "  --overwrite MODE     what happens to an existing file: always (default), never, version\n"
+    "                       (replaced by a newer file version), date (replaced by a newer\n"
+    "                       file), version-date (by version, and by date when the versions\n"
+    "                       are equal)\n"
+    "  --volumes DIR        where to look for a volume that is not beside ARCHIVE; without it\n"
+    "                       a terminal asks for the directory\n"
+    "  -q, --quiet          no progress bar and no summary\n"
+    "  -v, --verbose        name each file on stdout as it is written\n"
+    "  --keep-incomplete    keep the file being written when the run fails or is interrupted,\n"
+    "                       or a file that failed its check (by default it is removed, and a\n"
+    "                       line names it)\n"
+    "Exit status: 0 when every file was extracted or kept as MODE says; 1 on a failure (a\n"
+    "missing file, volume or directory, a damaged file, a full disk, an interrupt); 2 on a\n"
+    "usage error.\n",
     RunExtract};
 
 const Command TestCommand = {
-    "test", "test [--volumes DIR] ARCHIVE",
-    "Decodes every file of ARCHIVE without writing it and checks its size and, when the archive\n"
-    "is sealed (see pack), its SHA-256: one line per file (ok, damaged or FAILED) and a\n"
-    "summary. Exits with 1 when any file fails.\n"
-    "  --volumes DIR     where to look for a volume that is not beside ARCHIVE\n",
+    "test", "test [--volumes DIR] [--quiet] ARCHIVE",
+    "Decodes every file of ARCHIVE without writing it: one line per file (ok, damaged or\n"
+    "FAILED) on stdout and a summary. Every file's size is checked, and so are a missing\n"
+    "volume and data that cannot be decoded. Whether the content is right can be checked only\n"
+    "when the archive is sealed (see pack), by its SHA-256; an unsealed archive says so first.\n"
+    "On a terminal a progress bar is drawn on stderr.\n"
+    "  --volumes DIR   where to look for a volume that is not beside ARCHIVE\n"
+    "  -q, --quiet     no progress bar\n"
+    "Exit status: 0 when every file is ok; 1 when any fails or the archive cannot be read; 2 on\n"
+    "a usage error.\n",
     RunTest};
 
 }  // namespace varn::cli

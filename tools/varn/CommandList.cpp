@@ -136,8 +136,11 @@ const Command ListCommand = {
     "Prints the catalogue of ARCHIVE, which names any volume of the archive (its extension is\n"
     "replaced by .1). Sizes and offsets are the catalogue's values; Ratio is the compressed\n"
     "size in percent of the original size; Date is the archived modification time. A sealed\n"
-    "archive (see pack) is checked against its seal and its files' SHA-256 are shown.\n"
-    "  --json   one JSON object instead of the table\n",
+    "archive (see pack) is checked against its seal and its files' SHA-256 are shown. The\n"
+    "table shows sizes in units of 1024; the JSON object gives every value exactly.\n"
+    "  --json   one JSON object instead of the table\n"
+    "Exit status: 0 when the catalogue was read; 1 when it cannot be (missing, damaged, or not\n"
+    "matching its seal); 2 on a usage error.\n",
     RunList};
 
 }  // namespace varn::cli

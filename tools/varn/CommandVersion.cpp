@@ -64,7 +64,9 @@ const Command VersionCommand = {
     "(empty values when FILE carries none), or one JSON object keyed by the names.\n"
     "  --language LANG   the string table's language (default lnUSEnglish)\n"
     "  --charset SET     the string table's character set (default csMultilingual)\n"
-    "  --json            one JSON object instead of the lines\n",
+    "  --json            one JSON object instead of the lines\n"
+    "Exit status: 0 when the strings were printed; 1 when FILE cannot be read; 2 on a usage\n"
+    "error.\n",
     RunVersion};
 
 }  // namespace varn::cli

@@ -144,6 +144,10 @@ enum class StandardStream { Input, Output, Error };
 // True when the standard stream is an interactive terminal (a console on Windows).
 bool IsTerminal(StandardStream Stream);
 
+// The width in columns of the terminal that the standard stream is; 0 when it is none or the
+// width is unknown.
+int TerminalColumns(StandardStream Stream);
+
 // From now on an interrupt (SIGINT, SIGTERM or SIGHUP on POSIX; Ctrl-C or Ctrl-Break on
 // Windows) does not end the process but is only noted, so that a long run can stop at a point
 // of its choosing and clean up. A signal that was ignored when the process started stays

@@ -1,0 +1,26 @@
+#include <varn/framework/ProgressLine.h>
+
+#include <algorithm>
+
+namespace varn {
+
+std::string ProgressLine(int Percent, const std::string& Name, int Columns) {
+  constexpr int WidestBar = 40, NarrowestBar = 10, ShortestName = 20;
+  Percent = std::clamp(Percent, 0, 100);
+  // "[", "] ", "100", "%" around the marks.
+  constexpr int Frame = 7;
+  const int Room = (Columns > 0 ? Columns : 80) - 1;
+  // The same width for every name, so that the bar does not jump from file to file.
+  const int Marks = std::clamp(Room - Frame - 2 - ShortestName, NarrowestBar, WidestBar);
+  const int Filled = Percent * Marks / 100;
+  const std::string Number = std::to_string(Percent);
+  std::string Line = "[" + std::string(Filled, '#') + std::string(Marks - Filled, '-') + "] " +
+                     std::string(3 - Number.size(), ' ') + Number + "%";
+  if (static_cast<int>(Line.size()) > Room) return Number + "%";
+  const int Left = Room - static_cast<int>(Line.size()) - 2;
+  if (Name.empty() || Left < 4) return Line;
+  if (static_cast<int>(Name.size()) <= Left) return Line + "  " + Name;
+  return Line + "  ..." + Name.substr(Name.size() - (Left - 3));
+}
+
+}  // namespace varn
