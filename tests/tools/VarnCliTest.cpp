@@ -164,6 +164,12 @@ TEST(VarnCli, HelpGoesToStdout) {
   const Outcome List = Varn(Dir, {"list", "-h"});
   EXPECT_EQ(List.Status, 0);
   EXPECT_EQ(List.Out.rfind(ListUsage + "\n", 0), 0u);
+  for (const std::string Command : {"pack", "list", "test", "extract", "version"})
+    EXPECT_NE(Varn(Dir, {"help", Command}).Out.find("\nExit status: 0 "), std::string::npos)
+        << Command;
+  EXPECT_NE(Pack.Out.find("find data -type f"), std::string::npos);
+  EXPECT_NE(Varn(Dir, {"help", "test"}).Out.find("only\nwhen the archive is sealed"),
+            std::string::npos);
 }
 
 TEST(VarnCli, PacksAndListsAsJson) {
@@ -853,4 +859,41 @@ TEST(VarnCli, ProgressBarFitsTheTerminalAndCountsTheSelection) {
     EXPECT_LE(Line.size(), 49u) << Line;
   EXPECT_EQ(Drawn.back(), "[####################] 100%  small.bin");
   EXPECT_NE(Drawn.front().find("%  ...lllll"), std::string::npos) << Drawn.front();
+}
+
+TEST(VarnCli, VersionSaysWhatAFileLacks) {
+  TempDir Dir;
+  const std::string Fixtures = VARN_VERSION_FIXTURES;
+  if (!std::filesystem::exists(Fixtures + "/languages.exe")) GTEST_SKIP() << "no version fixture";
+  testing_support::WriteFile(Dir / "text.txt", "plain text");
+  std::filesystem::copy_file(Fixtures + "/noversion.exe",
+                             testing_support::Native(Dir / "noversion.exe"));
+  const std::vector<std::pair<std::string, std::string>> Failures = {
+      {"text.txt", "varn: text.txt is no Windows executable (PE file)\n"},
+      {"noversion.exe", "varn: noversion.exe carries no version information\n"}};
+  for (const auto& [File, Err] : Failures) {
+    const Outcome O = Varn(Dir, {"version", File});
+    EXPECT_EQ(O.Status, 1) << File;
+    EXPECT_EQ(O.Out, "") << File;
+    EXPECT_EQ(O.Err, Err);
+  }
+  // Codes as well as names; of two language entries, the English one.
+  const Outcome Named =
+      Varn(Dir, {"version", "--charset", "csUnicode", Fixtures + "/languages.exe"});
+  EXPECT_NE(Named.Out.find("\nCompanyName: English entry\n"), std::string::npos) << Named.Out;
+  const Outcome Coded = Varn(
+      Dir, {"version", "--language", "0409", "--charset", "04b0", Fixtures + "/languages.exe"});
+  EXPECT_EQ(Coded.Out, Named.Out);
+  EXPECT_NE(Varn(Dir, {"help", "version"}).Out.find("  lnSwissFrench 100c\n"), std::string::npos);
+
+  if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
+  const Outcome Told = RunShell(
+      Dir, "script -qec " +
+               Quote(Quote(VARN_EXECUTABLE) + " version " + Fixtures + "/otherlanguage.exe") +
+               " /dev/null");
+  EXPECT_NE(Told.Out.find("varn: " + Fixtures +
+                          "/otherlanguage.exe has no string table 040904E4 (lnUSEnglish, "
+                          "csMultilingual); it has 040704E4 (lnGerman, csMultilingual)\r\n"),
+            std::string::npos)
+      << Told.Out;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <varn/framework/platform/VersionInfo.h>
 #include <varn/support/ByteReader.h>
 
 namespace varn::versioninfo {
@@ -25,6 +26,8 @@ constexpr size_t ImportDirectoryIndex = 1;
 constexpr size_t ResourceDirectoryIndex = 2;
 constexpr size_t MaximumDirectoryCount = 16;
 constexpr size_t SectionHeaderSize = 40;
+constexpr uint32_t LanguageNeutral = 0x0000;
+constexpr uint32_t LanguageUsEnglish = 0x0409;
 constexpr size_t SectionVirtualSize = 8;
 constexpr size_t SectionVirtualAddress = 12;
 constexpr size_t SectionRawSize = 16;
@@ -154,7 +157,8 @@ std::optional<std::vector<uint8_t>> PeImage::ReadResource(uint32_t Type,
     return Entries;
   };
 
-  // Type, then the first name, then that name's first language.
+  // Type, then the first name, then that name's language as the Windows resource loader picks
+  // it: neutral, the user's default language, US English, else the first.
   const auto Types = ReadDirectory(0);
   if (!Types) return std::nullopt;
   // A named entry has its high bit set, so it never equals a type's number.
@@ -164,9 +168,21 @@ std::optional<std::vector<uint8_t>> PeImage::ReadResource(uint32_t Type,
   const auto Names = ReadDirectory(SubdirectoryOffset(*Found));
   if (!Names || Names->empty() || !IsSubdirectory(Names->front())) return std::nullopt;
   const auto Languages = ReadDirectory(SubdirectoryOffset(Names->front()));
-  if (!Languages || Languages->empty() || IsSubdirectory(Languages->front())) return std::nullopt;
+  if (!Languages || Languages->empty()) return std::nullopt;
+  const ResourceEntry* Chosen = &Languages->front();
+  for (const uint32_t Wanted :
+       {LanguageNeutral, uint32_t{platform::UserDefaultLanguage()}, LanguageUsEnglish}) {
+    const auto Match =
+        std::find_if(Languages->begin(), Languages->end(),
+                     [&](const ResourceEntry& Entry) { return Entry.Name == Wanted; });
+    if (Match != Languages->end()) {
+      Chosen = &*Match;
+      break;
+    }
+  }
+  if (IsSubdirectory(*Chosen)) return std::nullopt;
 
-  const uint32_t DataEntryOffset = Languages->front().Offset;
+  const uint32_t DataEntryOffset = Chosen->Offset;
   std::vector<uint8_t> DataEntry;
   if (DataEntryOffset > Area->Length || Area->Length - DataEntryOffset < ResourceDataEntrySize ||
       !Read(Area->Offset + DataEntryOffset, ResourceDataEntrySize, DataEntry))
