@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include <varn/framework/platform/VersionInfo.h>
 #include <varn/support/ByteReader.h>
 
 namespace varn::versioninfo {
@@ -127,8 +126,8 @@ std::optional<PeImage::FileRange> PeImage::MapAddress(uint32_t Address) const {
   return std::nullopt;
 }
 
-std::optional<std::vector<uint8_t>> PeImage::ReadResource(uint32_t Type,
-                                                          uint32_t MaximumSize) const {
+std::optional<std::vector<uint8_t>> PeImage::ReadResource(uint32_t Type, uint32_t MaximumSize,
+                                                          uint16_t UserLanguage) const {
   if (FDirectories.size() <= ResourceDirectoryIndex) return std::nullopt;
   const DataDirectory& Resources = FDirectories[ResourceDirectoryIndex];
   if (Resources.Address == 0) return std::nullopt;
@@ -157,8 +156,7 @@ std::optional<std::vector<uint8_t>> PeImage::ReadResource(uint32_t Type,
     return Entries;
   };
 
-  // Type, then the first name, then that name's language as the Windows resource loader picks
-  // it: neutral, the user's default language, US English, else the first.
+  // Type, then the first name, then that name's language.
   const auto Types = ReadDirectory(0);
   if (!Types) return std::nullopt;
   // A named entry has its high bit set, so it never equals a type's number.
@@ -170,8 +168,7 @@ std::optional<std::vector<uint8_t>> PeImage::ReadResource(uint32_t Type,
   const auto Languages = ReadDirectory(SubdirectoryOffset(Names->front()));
   if (!Languages || Languages->empty()) return std::nullopt;
   const ResourceEntry* Chosen = &Languages->front();
-  for (const uint32_t Wanted :
-       {LanguageNeutral, uint32_t{platform::UserDefaultLanguage()}, LanguageUsEnglish}) {
+  for (const uint32_t Wanted : {LanguageNeutral, uint32_t{UserLanguage}, LanguageUsEnglish}) {
     const auto Match =
         std::find_if(Languages->begin(), Languages->end(),
                      [&](const ResourceEntry& Entry) { return Entry.Name == Wanted; });
