@@ -96,7 +96,7 @@ Bytes Sequence(int From, int To) {
 }
 
 // The two-file archive, laid out by hand: count 2, headers at 5 and 169, data from 333.
-TEST(ArchiveLayout, TwoFileArchiveOfPart21) {
+TEST(ArchiveLayout, TwoFileArchiveByHand) {
   const auto [A, B] = fixtures::TwoFileHeaders(333, 0);
   Bytes Volume = Prologue(2, 0);
   Append(Volume, Record(A));

@@ -31,7 +31,7 @@ const char* ChangeName(forms::Change What) {
 }  // namespace
 
 TNoneToolkit::TNoneToolkit(TApplication& Application) : FApplication(Application) {
-  FWindows[ApplicationHandle] = TWindow{nullptr, false, true};
+  FWindows.emplace_back(ApplicationHandle, TWindow{nullptr, false, true});
 }
 
 void TNoneToolkit::Record(std::string Entry) {
@@ -46,18 +46,20 @@ std::vector<TForm*> TNoneToolkit::VisibleForms() const {
 }
 
 bool TNoneToolkit::FormShown(const TForm& Form) const {
-  const auto It = FWindows.find(Form.Handle());
-  return It != FWindows.end() && It->second.Visible;
+  for (const auto& [Handle, Window] : FWindows)
+    if (Handle == Form.Handle()) return Window.Visible;
+  return false;
 }
 
 TNoneToolkit::TWindow* TNoneToolkit::Find(TWindowHandle Window) {
-  const auto It = FWindows.find(Window);
-  return It == FWindows.end() ? nullptr : &It->second;
+  for (auto& [Handle, Found] : FWindows)
+    if (Handle == Window) return &Found;
+  return nullptr;
 }
 
 TWindowHandle TNoneToolkit::AddForeignWindow(bool Visible, bool Enabled) {
   const TWindowHandle Handle = FNextHandle++;
-  FWindows[Handle] = TWindow{nullptr, Visible, Enabled};
+  FWindows.emplace_back(Handle, TWindow{nullptr, Visible, Enabled});
   return Handle;
 }
 
@@ -76,7 +78,7 @@ bool TNoneToolkit::Click(TButton& Button) {
 
 void TNoneToolkit::CreateFormWindow(TForm& Form) {
   const TWindowHandle Handle = FNextHandle++;
-  FWindows[Handle] = TWindow{&Form, false, true};
+  FWindows.emplace_back(Handle, TWindow{&Form, false, true});
   Form.SetHandle(Handle);
   for (TControl* Control : Form.Controls())
     Control->SetHandle(FNextHandle++);
@@ -84,7 +86,7 @@ void TNoneToolkit::CreateFormWindow(TForm& Form) {
 
 void TNoneToolkit::DestroyFormWindow(TForm& Form) {
   if (FActive == Form.Handle()) FActive = 0;
-  FWindows.erase(Form.Handle());
+  std::erase_if(FWindows, [&Form](const auto& Entry) { return Entry.first == Form.Handle(); });
   for (TControl* Control : Form.Controls())
     Control->SetHandle(0);
   Form.SetHandle(0);

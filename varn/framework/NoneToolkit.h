@@ -5,9 +5,9 @@
 // The console toolkit builds on it.
 #include <deque>
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <varn/framework/Toolkit.h>
@@ -102,7 +102,8 @@ class TNoneToolkit : public TToolkit {
   TWindow* Find(TWindowHandle Window);
   void Record(std::string Entry);
 
-  std::map<TWindowHandle, TWindow> FWindows;
+  // In the order of their handles, which only grow: the thread's windows in creation order.
+  std::vector<std::pair<TWindowHandle, TWindow>> FWindows;
   TWindowHandle FNextHandle = ApplicationHandle + 1;
   TWindowHandle FActive = 0;
   std::deque<std::function<void()>> FQueue;

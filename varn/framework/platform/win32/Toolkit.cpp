@@ -7,8 +7,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <map>
-#include <set>
 #include <vector>
 
 #include <varn/framework/Application.h>
@@ -142,14 +140,15 @@ class TWin32Toolkit final : public TToolkit {
       Data.Brush = CreateSolidBrush(ColorOf(Form.Color));
       Data.OwnsBrush = true;
     }
-    FForms[Window] = Data;
+    FForms.emplace_back(Window, Data);
     Form.SetHandle(AsHandle(Window));
 
     // Z-order is the tab order for the dialog keys; controls that take no focus come first.
+    // Insertion sort: stable, and a form has few controls.
     std::vector<TControl*> Ordered = Form.Controls();
-    std::stable_sort(Ordered.begin(), Ordered.end(), [](const TControl* A, const TControl* B) {
-      return A->TabOrder < B->TabOrder;
-    });
+    for (size_t I = 1; I < Ordered.size(); ++I)
+      for (size_t J = I; J > 0 && Ordered[J]->TabOrder < Ordered[J - 1]->TabOrder; --J)
+        std::swap(Ordered[J], Ordered[J - 1]);
     for (TControl* Control : Ordered)
       CreateControlWindow(*Control);
   }
@@ -162,7 +161,8 @@ class TWin32Toolkit final : public TToolkit {
     // No more calls into the form: its window may still get messages while it goes.
     SetWindowLongPtrA(Window, GWLP_USERDATA, 0);
     DestroyWindow(Window);
-    const auto It = FForms.find(Window);
+    const auto It = std::find_if(FForms.begin(), FForms.end(),
+                                 [Window](const auto& Entry) { return Entry.first == Window; });
     if (It != FForms.end()) {
       if (It->second.Font) DeleteObject(It->second.Font);
       if (It->second.OwnsBrush) DeleteObject(It->second.Brush);
@@ -333,12 +333,14 @@ class TWin32Toolkit final : public TToolkit {
     return MulDiv(Value, Data.Dpi, Data.PixelsPerInch);
   }
 
-  const TFormData& DataOf(const TForm& Form) const { return FForms.at(AsWindow(Form.Handle())); }
+  // Only forms whose window this toolkit made have a handle.
+  const TFormData& DataOf(const TForm& Form) const { return *FindData(AsWindow(Form.Handle())); }
 
   // For window procedures, which must not throw.
   const TFormData* FindData(HWND Window) const {
-    const auto It = FForms.find(Window);
-    return It == FForms.end() ? nullptr : &It->second;
+    for (const auto& [Handle, Data] : FForms)
+      if (Handle == Window) return &Data;
+    return nullptr;
   }
 
   HWND EnsureApplicationWindow() {
@@ -424,7 +426,7 @@ class TWin32Toolkit final : public TToolkit {
   void Dispatch(MSG& Message) {
     // The dialog keys (Tab, access keys, Space on the focused button) for our forms.
     const HWND Root = Message.hwnd ? GetAncestor(Message.hwnd, GA_ROOT) : nullptr;
-    if (Root && FForms.count(Root) && IsDialogMessageA(Root, &Message)) return;
+    if (Root && FindData(Root) && IsDialogMessageA(Root, &Message)) return;
     TranslateMessage(&Message);
     DispatchMessageA(&Message);
   }
@@ -432,7 +434,9 @@ class TWin32Toolkit final : public TToolkit {
   TApplication& FApplication;
   HWND FApplicationWindow = nullptr;
   std::string FShownTitle;
-  std::map<HWND, TFormData> FForms;
+  // A program has a form or two: a list searched in order serves them, without a tree's code
+  // in the download.
+  std::vector<std::pair<HWND, TFormData>> FForms;
   int FNextControlId = 0;
 };
 
