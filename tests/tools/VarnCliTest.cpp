@@ -74,16 +74,17 @@ void MakeSparseFile(const TempDir& Dir, const std::string& Name, uintmax_t Size)
 
 const std::string Usage =
     "usage: varn pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... [--no-seal] "
-    "[--codepage N] PATH...\n"
+    "[--quiet] [--codepage N] PATH...\n"
     "       varn list [--json] [--codepage N] ARCHIVE\n"
-    "       varn test [--volumes DIR] [--codepage N] ARCHIVE\n"
+    "       varn test [--volumes DIR] [--quiet] [--codepage N] ARCHIVE\n"
     "       varn extract [--directory DIR] [--overwrite MODE] [--volumes DIR] [--quiet] "
-    "[--keep-incomplete] [--codepage N] ARCHIVE [NAME...]\n"
+    "[--verbose] [--keep-incomplete] [--codepage N] ARCHIVE [NAME...]\n"
     "       varn version [--language LANG] [--charset SET] [--json] FILE\n"
-    "       varn --help\n";
+    "       varn help [COMMAND]\n"
+    "       varn --version\n";
 const std::string PackUsage =
     "usage: varn pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... [--no-seal] "
-    "[--codepage N] PATH...\n";
+    "[--quiet] [--codepage N] PATH...\n";
 const std::string ListUsage = "usage: varn list [--json] [--codepage N] ARCHIVE\n";
 
 // 15 June 2021, 12:34:56 local time, packed.
@@ -128,8 +129,8 @@ TEST(VarnCli, UsageErrorsExitWith2AndTheUsage) {
       {{"pack", "--bogus", "a"}, "varn: unknown option --bogus\n" + PackUsage},
       {{"pack", "a", "--output"}, "varn: option --output needs a value\n" + PackUsage},
       {{"pack", "--volume-size", "12x", "a"},
-       "varn: option --volume-size needs a number of bytes, optionally followed by k or M, not "
-       "\"12x\"\n" +
+       "varn: option --volume-size needs a number of bytes, optionally followed by k, m or g "
+       "(units of 1024, 1024k, 1024m), not \"12x\"\n" +
            PackUsage},
       {{"pack", "--volume-size=0", "a"},
        "varn: option --volume-size needs a size of at least 1 byte\n" + PackUsage},
@@ -165,6 +166,12 @@ TEST(VarnCli, HelpGoesToStdout) {
   const Outcome List = Varn(Dir, {"list", "-h"});
   EXPECT_EQ(List.Status, 0);
   EXPECT_EQ(List.Out.rfind(ListUsage + "\n", 0), 0u);
+  for (const std::string Command : {"pack", "list", "test", "extract", "version"})
+    EXPECT_NE(Varn(Dir, {"help", Command}).Out.find("\nExit status: 0 "), std::string::npos)
+        << Command;
+  EXPECT_NE(Pack.Out.find("find data -type f"), std::string::npos);
+  EXPECT_NE(Varn(Dir, {"help", "test"}).Out.find("only\nwhen the archive is sealed"),
+            std::string::npos);
 }
 
 TEST(VarnCli, PacksAndListsAsJson) {
@@ -175,17 +182,19 @@ TEST(VarnCli, PacksAndListsAsJson) {
   MakeFile(Dir, "readme.txt", Readme);
   MakeFile(Dir, "empty", {});
   const Outcome Pack = Varn(Dir, {"pack", "setup.exe", "readme.txt", "empty"});
-  EXPECT_EQ(Pack.Status, 0);
-  EXPECT_EQ(Pack.Out, "");
-  EXPECT_EQ(Pack.Err, "");
-
   const size_t P = CodedSize(Program), R = CodedSize(Readme);
-  // The catalogue, then the seal of three files.
-  const size_t Start = 5 + 3 * 164 + 84 + 3 * 32;
-  const std::string Date = Shortest(Time);
   const auto Ratio = [](size_t Coded, size_t Original) {
     return std::to_string(static_cast<int>(std::nearbyint(100.0 * Coded / Original)));
   };
+  ASSERT_EQ(P + R, 3381u);
+  EXPECT_EQ(Pack.Status, 0);
+  EXPECT_EQ(Pack.Out, "packed 3 files into setup.1 (1 volume), 3.0 KiB stored in 3.3 KiB (" +
+                          Ratio(P + R, 3100) + "%)\n");
+  EXPECT_EQ(Pack.Err, "");
+
+  // The catalogue, then the seal of three files.
+  const size_t Start = 5 + 3 * 164 + 84 + 3 * 32;
+  const std::string Date = Shortest(Time);
   const std::string Expected =
       "{\"catalogue_tag\":0,\"sealed\":true,\"total_original_size\":3100,\"total_compressed_"
       "size\":" +
@@ -237,14 +246,16 @@ TEST(VarnCli, PacksVolumesAndListsATable) {
   const Outcome List = Varn(Dir, {"list", "media.2"});
   EXPECT_EQ(List.Status, 0);
   EXPECT_EQ(List.Err, "");
-  EXPECT_EQ(List.Out,
-            "Index  Name            Size  Compressed  Ratio  Date                 Version  Disks  "
-            "Start  End\n"
-            "    0  tools\\prog.exe  2000        2244   112%  2021-06-15 12:34:56             1-3  "
-            "  333  528\n"
-            "    1  b.txt             16           5    31%  2021-06-15 12:34:56               3   "
-            " 529  533\n"
-            "2 files, 2016 bytes, 2249 compressed (112%), catalogue tag 0, not sealed\n");
+  EXPECT_EQ(
+      List.Out,
+      "Index  Name               Size  Compressed  Ratio  Date                 Version  Disks  "
+      "Start  End\n"
+      "    0  tools\\prog.exe  2.0 KiB     2.2 KiB   112%  2021-06-15 12:34:56             "
+      "1-3    333  528\n"
+      "    1  b.txt              16 B         5 B    31%  2021-06-15 12:34:56               "
+      "3    529  533\n"
+      "2 files in 3 volumes, 2.0 KiB, 2.2 KiB compressed (112%), catalogue tag 0, not "
+      "sealed\n");
 }
 
 TEST(VarnCli, FailuresSayWhatWentWrongAndExitWith1) {
@@ -353,19 +364,23 @@ TEST(VarnCli, ExtractsTestsAndFindsVolumesElsewhere) {
   EXPECT_EQ(Lost.Status, 1);
   EXPECT_EQ(Lost.Err,
             "varn: removed the incomplete file lost/big.bin\n"
-            "varn: Could not open the correct disk file 2\n");
+            "varn: Could not open the correct disk file 2\n"
+            "varn: looked for media.2 in the current directory; give its directory with "
+            "--volumes DIR\n");
   EXPECT_FALSE(testing_support::Exists(Dir / "lost\\big.bin"));
   const Outcome Found =
       Varn(Dir, {"extract", "--volumes", "disk2", "--directory", "found", "media.1"});
   EXPECT_EQ(Found.Status, 0) << Found.Err;
   EXPECT_EQ(ReadFile(Dir / "found\\big.bin"), std::string(Big.begin(), Big.end()));
 
-  const Outcome Failing = Varn(Dir, {"test", "media.1"});
-  EXPECT_EQ(Failing.Status, 1);
+  // Both streams in one pipe: the lines come in the order they were written.
+  const Outcome Failing = Bash(Dir, "\"$VARN\" test --volumes elsewhere media.1 2>&1 | cat");
   EXPECT_EQ(Failing.Out,
             "ok      setup.exe (50 bytes)\n"
-            "FAILED  big.bin: Could not open the correct disk file 2\n");
-  EXPECT_EQ(Failing.Err, "varn: 1 of 2 files failed the test\n");
+            "FAILED  big.bin: Could not open the correct disk file 2\n"
+            "varn: 1 of 2 files failed the test\n"
+            "varn: looked for media.2 in the current directory and elsewhere; give its directory "
+            "with --volumes DIR\n");
 
   const Outcome Unknown = Varn(Dir, {"extract", "--volumes", "disk2", "media.1", "nothing"});
   EXPECT_EQ(Unknown.Status, 1);
@@ -506,9 +521,30 @@ TEST(VarnCli, AsksForAMissingVolumeOnATerminal) {
                               " /dev/null >.terminal 2>&1";
   EXPECT_EQ(std::system(Command.c_str()), 0);
   const std::string Terminal = ReadFile(Dir / ".terminal");
-  EXPECT_NE(Terminal.find("volume 2 is not in the current directory."), std::string::npos)
+  EXPECT_NE(Terminal.find("varn: volume 2 is not in the current directory.\r\nInsert the disk, or "
+                          "type the directory that holds setup.2, then press Enter. An empty "
+                          "answer gives up: "),
+            std::string::npos)
       << Terminal;
   EXPECT_EQ(ReadFile(Dir / "out\\big.bin"), std::string(Big.begin(), Big.end()));
+
+  // Four wrong answers: the last question says so, and the end says why it stopped.
+  const std::string Wrong = "cd " + Quote(testing_support::Native(Dir.Path()).string()) +
+                            " && printf 'a\\nb\\nc\\nd\\n' | script -qec " +
+                            Quote(Quote(VARN_EXECUTABLE) + " extract --directory out setup.1") +
+                            " /dev/null >.terminal 2>&1";
+  std::system(Wrong.c_str());
+  const std::string Refused = ReadFile(Dir / ".terminal");
+  EXPECT_NE(Refused.find("varn: volume 2 is not in c.\r\nInsert the disk, or type the directory "
+                         "that holds setup.2, then press Enter (the last attempt). An empty "
+                         "answer gives up: "),
+            std::string::npos)
+      << Refused;
+  EXPECT_NE(Refused.find("varn: Could not open the correct disk file 2\r\n"
+                         "varn: looked for setup.2 in the current directory, a, b, c and d: 4 "
+                         "attempts is the limit\r\n"),
+            std::string::npos)
+      << Refused;
 }
 
 // An existing medium of six volumes in media/, from a fixed seed.
@@ -675,7 +711,9 @@ TEST(VarnCli, ExtractRemovesTheFileItLeftIncomplete) {
   const Outcome Kept = Varn(Dir, {"extract", "--keep-incomplete", "--directory", "out", "setup.1"});
   EXPECT_EQ(Kept.Err,
             "varn: kept the incomplete file out/big.bin\n"
-            "varn: Could not open the correct disk file 3\n");
+            "varn: Could not open the correct disk file 3\n"
+            "varn: looked for setup.3 in the current directory; give its directory with "
+            "--volumes DIR\n");
   EXPECT_LT(ReadFile(Dir / "out\\big.bin").size(), Big.size());
   std::filesystem::rename(testing_support::Native(Dir / "away.3"),
                           testing_support::Native(Dir / "setup.3"));
@@ -831,4 +869,158 @@ TEST(VarnCli, PackStoresNamesInTheCodePageAndRefusesWhatItLacks) {
     std::ifstream Extracted(testing_support::Native(Dir / "out") / C.Name, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(Extracted), {}), "data");
   }
+}
+
+TEST(VarnCli, ShortOutputDirectoriesAreCreated) {
+  TempDir Dir;
+  MakeFile(Dir, "a.txt", Bytes(10, 'a'));
+  const Outcome Pack = Varn(Dir, {"pack", "--output", "pk/setup.1", "a.txt"});
+  EXPECT_EQ(Pack.Status, 0) << Pack.Err;
+  for (const std::string Directory : {"o", "ab", "ab/cd", "x/y/z"}) {
+    const Outcome O = Varn(Dir, {"extract", "--directory", Directory, "pk/setup.1"});
+    EXPECT_EQ(O.Status, 0) << Directory << ": " << O.Err;
+    EXPECT_EQ(ReadFile(Dir / (Directory + "/a.txt")), std::string(10, 'a')) << Directory;
+  }
+  testing_support::WriteFile(Dir / "file", "");
+  const Outcome Blocked = Varn(Dir, {"extract", "--directory", "file/sub", "pk/setup.1"});
+  EXPECT_EQ(Blocked.Status, 1);
+  EXPECT_EQ(Blocked.Err, "varn: Could not create the directory file\n");
+}
+
+TEST(VarnCli, ShortOptionsVersionAndHelpForOneCommand) {
+  TempDir Dir;
+  const Outcome Version = Varn(Dir, {"--version"});
+  EXPECT_EQ(Version.Status, 0);
+  EXPECT_EQ(Version.Out, "varn " VARN_PROJECT_VERSION "\n");
+  const Outcome Help = Varn(Dir, {"help", "extract"});
+  EXPECT_EQ(Help.Status, 0);
+  EXPECT_EQ(Help.Out, Varn(Dir, {"extract", "--help"}).Out);
+  EXPECT_EQ(Varn(Dir, {"help", "frob"}).Status, 2);
+
+  MakeFile(Dir, "a.txt", Bytes(10, 'a'));
+  MakeFile(Dir, "b.txt", Bytes(3000, 'b'));
+  const Outcome Pack = Varn(Dir, {"pack", "-q", "-o", "m/setup.1", "a.txt", "b.txt"});
+  EXPECT_EQ(Pack.Status, 0) << Pack.Err;
+  EXPECT_EQ(Pack.Out + Pack.Err, "");
+  const Outcome Extract = Varn(Dir, {"extract", "-qv", "-dout", "m/setup.1"});
+  EXPECT_EQ(Extract.Status, 0) << Extract.Err;
+  EXPECT_EQ(Extract.Out, "out/a.txt\nout/b.txt\n");
+  EXPECT_EQ(Varn(Dir, {"list", "-x", "m/setup.1"}).Err, "varn: unknown option -x\n" + ListUsage);
+
+  for (const std::string Size : {"1000", "1k", "1K", "1m", "1M", "1g", "1G"}) {
+    const Outcome O = Varn(Dir, {"pack", "-o", "s.1", "--volume-size", Size, "a.txt"});
+    EXPECT_EQ(O.Status, 0) << Size << O.Err;
+  }
+  for (const std::string Bad : {"1kb", "1KiB", "1t", "k", "-1"}) {
+    const Outcome O = Varn(Dir, {"pack", "--volume-size", Bad, "a.txt"});
+    EXPECT_EQ(O.Status, 2) << Bad;
+    EXPECT_EQ(O.Err.rfind("varn: option --volume-size needs a number of bytes", 0), 0u) << Bad;
+  }
+}
+
+TEST(VarnCli, ListAlignsAnyNameAndEndsQuietlyAtAClosedPipe) {
+  TempDir Dir;
+  MakeFile(Dir, "a", Bytes(1, 'a'));
+  // Names of one and of several characters that take two and three bytes in UTF-8, a long name.
+  MakeFile(Dir, "b", Bytes(1, 'b'));
+  MakeFile(Dir, "c", Bytes(1, 'c'));
+  ASSERT_EQ(
+      Varn(Dir, {"pack", "--no-seal", "--name", "\xC3\xA9=a", "--name", "\xE2\x82\xACuro.txt=b",
+                 "--name", std::string(60, 'n') + "=c", "a", "b", "c"})
+          .Status,
+      0);
+  const Outcome List = Varn(Dir, {"list", "setup.1"});
+  EXPECT_EQ(List.Status, 0);
+  // Where "Size" ends in the heading, every size ends, counted in characters as a UTF-8
+  // terminal shows them.
+  const auto Characters = [](const std::string& Text) {
+    return std::count_if(Text.begin(), Text.end(), [](char C) { return (C & 0xC0) != 0x80; });
+  };
+  std::vector<long> Ends;
+  std::string Line;
+  for (const char C : List.Out) {
+    if (C != '\n') {
+      Line += C;
+      continue;
+    }
+    const bool Heading = Line.rfind("Index", 0) == 0;
+    const size_t Size = Line.find(Heading ? "Size" : " B ");
+    if (Size != std::string::npos && (Heading || Line[0] == ' '))
+      Ends.push_back(Characters(Line.substr(0, Size + (Heading ? 4 : 2))));
+    Line.clear();
+  }
+  EXPECT_EQ(Ends, std::vector<long>(4, Ends.empty() ? 0 : Ends[0])) << List.Out;
+
+  // The reader has gone before varn writes: it ends as coreutils do, by SIGPIPE, silently.
+  const Outcome Piped =
+      Bash(Dir, "{ sleep 0.3; \"$VARN\" list setup.1; } | true; echo ${PIPESTATUS[0]}");
+  EXPECT_EQ(Piped.Out, "141\n");
+  EXPECT_EQ(Piped.Err, "");
+}
+
+TEST(VarnCli, ProgressBarFitsTheTerminalAndCountsTheSelection) {
+  if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
+  TempDir Dir;
+  const std::string Long = std::string(70, 'l') + ".bin";
+  MakeFile(Dir, "skipped.bin", testing_support::RandomBytes(20000, 8));
+  MakeFile(Dir, Long, testing_support::RandomBytes(30000, 9));
+  MakeFile(Dir, "small.bin", Bytes(100, 's'));
+  ASSERT_EQ(Varn(Dir, {"pack", "-q", "skipped.bin", Long, "small.bin"}).Status, 0);
+  const Outcome O = RunShell(Dir, "script -qec " +
+                                      Quote("stty cols 50; " + Quote(VARN_EXECUTABLE) +
+                                            " extract -d out setup.1 " + Long + " small.bin") +
+                                      " /dev/null");
+  EXPECT_EQ(O.Status, 0);
+  // Each drawing: "\r" + the bar + "\x1b[K"; the last one at 100%, then the line is cleared.
+  const std::string End = "\r\x1b[Kextracted 2 files\r\n";
+  ASSERT_GE(O.Out.size(), End.size());
+  EXPECT_EQ(O.Out.substr(O.Out.size() - End.size()), End) << O.Out;
+  std::vector<std::string> Drawn;
+  for (size_t At = O.Out.find('\r'); At != std::string::npos; At = O.Out.find('\r', At + 1)) {
+    const size_t Stop = O.Out.find("\x1b[K", At);
+    if (Stop != std::string::npos && Stop > At + 1)
+      Drawn.push_back(O.Out.substr(At + 1, Stop - At - 1));
+  }
+  ASSERT_FALSE(Drawn.empty()) << O.Out;
+  for (const std::string& Line : Drawn)
+    EXPECT_LE(Line.size(), 49u) << Line;
+  EXPECT_EQ(Drawn.back(), "[####################] 100%  small.bin");
+  EXPECT_NE(Drawn.front().find("%  ...lllll"), std::string::npos) << Drawn.front();
+}
+
+TEST(VarnCli, VersionSaysWhatAFileLacks) {
+  TempDir Dir;
+  const std::string Fixtures = VARN_VERSION_FIXTURES;
+  if (!std::filesystem::exists(Fixtures + "/languages.exe")) GTEST_SKIP() << "no version fixture";
+  testing_support::WriteFile(Dir / "text.txt", "plain text");
+  std::filesystem::copy_file(Fixtures + "/noversion.exe",
+                             testing_support::Native(Dir / "noversion.exe"));
+  const std::vector<std::pair<std::string, std::string>> Failures = {
+      {"text.txt", "varn: text.txt is no Windows executable (PE file)\n"},
+      {"noversion.exe", "varn: noversion.exe carries no version information\n"}};
+  for (const auto& [File, Err] : Failures) {
+    const Outcome O = Varn(Dir, {"version", File});
+    EXPECT_EQ(O.Status, 1) << File;
+    EXPECT_EQ(O.Out, "") << File;
+    EXPECT_EQ(O.Err, Err);
+  }
+  // Codes as well as names; of two language entries, the English one.
+  const Outcome Named =
+      Varn(Dir, {"version", "--charset", "csUnicode", Fixtures + "/languages.exe"});
+  EXPECT_NE(Named.Out.find("\nCompanyName: English entry\n"), std::string::npos) << Named.Out;
+  const Outcome Coded = Varn(
+      Dir, {"version", "--language", "0409", "--charset", "04b0", Fixtures + "/languages.exe"});
+  EXPECT_EQ(Coded.Out, Named.Out);
+  EXPECT_NE(Varn(Dir, {"help", "version"}).Out.find("  lnSwissFrench 100c\n"), std::string::npos);
+
+  if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
+  const Outcome Told = RunShell(
+      Dir, "script -qec " +
+               Quote(Quote(VARN_EXECUTABLE) + " version " + Fixtures + "/otherlanguage.exe") +
+               " /dev/null");
+  EXPECT_NE(Told.Out.find("varn: " + Fixtures +
+                          "/otherlanguage.exe has no string table 040904E4 (lnUSEnglish, "
+                          "csMultilingual); it has 040704E4 (lnGerman, csMultilingual)\r\n"),
+            std::string::npos)
+      << Told.Out;
 }

@@ -95,6 +95,11 @@ const Expectation Expectations[] = {
      csMultilingual,
      {"Nur Deutsch", "Testfirma", "", "2.4.6.8", "", "", "", "", "", "", "zwei", "",
       "32 bit Windows", "Application", ""}},
+    {"languages.exe",
+     lnUSEnglish,
+     csUnicode,
+     {"", "English entry", "", "2.2.2.2", "", "", "", "", "", "", "2.2.2.2", "", "32 bit Windows",
+      "Application", ""}},
     {"noversion.exe", lnUSEnglish, csMultilingual, {}},
 };
 

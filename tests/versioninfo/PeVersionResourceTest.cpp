@@ -32,7 +32,7 @@ TEST(PeVersionResource, FindsTheBlockInPe32AndPe32Plus) {
   }
 }
 
-TEST(PeVersionResource, FindsTheVersionTypeAmongOthersAndTakesTheFirstNameAndLanguage) {
+TEST(PeVersionResource, FindsTheVersionTypeAmongOthersAndTakesTheFirstNameAndTheEnglishLanguage) {
   for (bool Plus : {false, true}) {
     const PeFile Pe = synthetic::MakePe(Block(), Plus, true);
     const auto Found = Read(Pe.Bytes);

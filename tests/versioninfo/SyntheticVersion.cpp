@@ -185,8 +185,8 @@ PeFile MakePe(const std::vector<uint8_t>& Block, bool Pe32Plus, bool Crowded) {
   const uint32_t Languages = Subdirectory | static_cast<uint32_t>(Pe.LanguageDirectory);
   const uint32_t Data = static_cast<uint32_t>(Pe.DataEntry);
   if (Crowded) {
-    // A named type called "16", an icon type, then RT_VERSION; names and languages list the
-    // ones to take first.
+    // A named type called "16", an icon type, then RT_VERSION; the names list the one to take
+    // first, the languages put German before the US English that the resource loader prefers.
     bytes::StoreU16(Area + NameString, 2);
     bytes::StoreU16(Area + NameString + 2, '1');
     bytes::StoreU16(Area + NameString + 4, '6');
@@ -194,7 +194,7 @@ PeFile MakePe(const std::vector<uint8_t>& Block, bool Pe32Plus, bool Crowded) {
         0, 1,
         {{0x80000000u | static_cast<uint32_t>(NameString), Nowhere}, {3, Nowhere}, {16, Names}});
     Directory(Pe.NameDirectory, 0, {{1, Languages}, {2, Nowhere}});
-    Directory(Pe.LanguageDirectory, 0, {{0x0407, Data}, {0x0409, Nowhere & 0x7FFFFFFF}});
+    Directory(Pe.LanguageDirectory, 0, {{0x0407, Nowhere & 0x7FFFFFFF}, {0x0409, Data}});
   } else {
     Directory(0, 0, {{16, Names}});
     Directory(Pe.NameDirectory, 0, {{1, Languages}});

@@ -1,13 +1,32 @@
 #include "tools/varn/Cli.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <limits>
 
+#include <varn/framework/Exceptions.h>
 #include <varn/framework/platform/Platform.h>
+#include <varn/support/PathHelpers.h>
 
 namespace varn::cli {
+
+namespace {
+
+// The short forms that other packers have taught people, each for the long option of a command
+// that has it.
+constexpr std::pair<char, const char*> ShortForms[] = {
+    {'o', "--output"}, {'d', "--directory"}, {'q', "--quiet"}, {'v', "--verbose"}};
+
+const char* LongForm(char Short) {
+  for (const auto& [Letter, Long] : ShortForms)
+    if (Letter == Short) return Long;
+  return nullptr;
+}
+
+}  // namespace
 
 ParsedArguments ParseArguments(const std::vector<std::string>& Arguments,
                                const std::set<std::string>& WithValue,
@@ -22,6 +41,26 @@ ParsedArguments ParseArguments(const std::vector<std::string>& Arguments,
     }
     if (A == "--") {
       OptionsEnded = true;
+      continue;
+    }
+    if (A[1] != '-') {
+      // "-qv", "-o FILE", "-oFILE": flags may be bundled, and a value may follow its letter.
+      for (size_t L = 1; L < A.size(); ++L) {
+        const char* Long = LongForm(A[L]);
+        const std::string Short = std::string("-") + A[L];
+        if (Long && WithValue.count(Long)) {
+          if (L + 1 < A.size()) {
+            Parsed.Options.emplace_back(Long, A.substr(L + 1));
+          } else if (I + 1 < Arguments.size()) {
+            Parsed.Options.emplace_back(Long, Arguments[++I]);
+          } else {
+            throw UsageError("option " + Short + " needs a value");
+          }
+          break;
+        }
+        if (!Long || !Flags.count(Long)) throw UsageError("unknown option " + Short);
+        Parsed.Options.emplace_back(Long, std::string());
+      }
       continue;
     }
     const size_t Equals = A.find('=');
@@ -55,8 +94,8 @@ bool AsksForHelp(const std::vector<std::string>& Arguments) {
 int64_t ParseSize(const std::string& Option, const std::string& Text) {
   const auto Bad = [&] {
     return UsageError("option " + Option +
-                      " needs a number of bytes, optionally followed by k "
-                      "or M, not \"" +
+                      " needs a number of bytes, optionally followed by k, m or g (units of "
+                      "1024, 1024k, 1024m), not \"" +
                       Text + "\"");
   };
   int64_t Value = 0;
@@ -65,12 +104,11 @@ int64_t ParseSize(const std::string& Option, const std::string& Text) {
   if (Error != std::errc() || Stop == Text.data() || Text[0] == '-') throw Bad();
   int64_t Unit = 1;
   const std::string Suffix(Stop, End);
-  if (Suffix == "k" || Suffix == "K") {
-    Unit = 1024;
-  } else if (Suffix == "M") {
-    Unit = 1024 * 1024;
-  } else if (!Suffix.empty()) {
-    throw Bad();
+  if (Suffix.size() > 1) throw Bad();
+  if (Suffix.size() == 1) {
+    const size_t Power = std::string("kmg").find(static_cast<char>(Suffix[0] | 0x20));
+    if (Power == std::string::npos) throw Bad();
+    Unit = int64_t{1} << (10 * (Power + 1));
   }
   if (Value > std::numeric_limits<int64_t>::max() / Unit) throw Bad();
   if (Value == 0) throw UsageError("option " + Option + " needs a size of at least 1 byte");
@@ -95,9 +133,87 @@ std::string ShownName(const std::string& Name) {
   return platform::NativeText(Name, platform::ControlCharacters::Escaped);
 }
 
+void CreateOutputDirectory(const std::string& Directory) {
+  // Windows takes '/' for a separator too, and the user may have typed it there.
+  const auto Separator = [](char C) { return C == '\\' || C == '/'; };
+  std::string Dir = Directory;
+  while (Dir.size() > 1 && Separator(Dir.back()))
+    Dir.pop_back();
+  // The part that is never created: a root "\", a drive "C:" or "C:\", a share "\\host\share".
+  size_t Start = 0;
+  if (Dir.size() >= 2 && Separator(Dir[0]) && Separator(Dir[1])) {
+    const auto Share = std::find_if(Dir.begin() + 2, Dir.end(), Separator);
+    Start = static_cast<size_t>(
+        std::find_if(Share == Dir.end() ? Share : Share + 1, Dir.end(), Separator) - Dir.begin());
+  } else if (Dir.size() >= 2 && Dir[1] == ':') {
+    Start = Dir.size() > 2 && Separator(Dir[2]) ? 3 : 2;
+  } else if (!Dir.empty() && Separator(Dir[0])) {
+    Start = 1;
+  }
+  for (size_t End = Start; End < Dir.size();) {
+    End = static_cast<size_t>(std::find_if(Dir.begin() + End + 1, Dir.end(), Separator) -
+                              Dir.begin());
+    const std::string Part = Dir.substr(0, End);
+    if (IsExistingDirectory(Part)) continue;
+    if (!platform::CreateDirectory(Part) && !IsExistingDirectory(Part))
+      throw Exception("Could not create the directory " + platform::NativePath(Part));
+  }
+}
+
+namespace {
+bool KeepWorking = false;
+bool OutputGone = false;
+}  // namespace
+
+void Print(const std::string& Text) {
+  if (OutputGone) return;
+  if (std::fwrite(Text.data(), 1, Text.size(), stdout) == Text.size()) return;
+  // main reports other failures once stdout is flushed.
+  if (!platform::LastWriteHadNoReader()) return;
+  OutputGone = true;
+  if (!KeepWorking) platform::EndAsOutputClosed();
+}
+
+void KeepWorkingWithoutOutput() {
+  KeepWorking = true;
+}
+
+bool OutputClosed() {
+  if (!OutputGone && std::fflush(stdout) != 0 && platform::LastWriteHadNoReader())
+    OutputGone = true;
+  if (OutputGone && !KeepWorking) platform::EndAsOutputClosed();
+  return OutputGone;
+}
+
 void Note(const std::string& Message) {
+  std::fflush(stdout);
   if (platform::IsTerminal(platform::StandardStream::Error))
     std::fprintf(stderr, "varn: %s\n", Message.c_str());
+}
+
+void Tell(const std::string& Message) {
+  std::fflush(stdout);
+  if (platform::IsTerminal(platform::StandardStream::Error))
+    std::fprintf(stderr, "%s\n", Message.c_str());
+}
+
+std::string HumanSize(int64_t Bytes) {
+  if (Bytes < 1024) return std::to_string(Bytes) + " B";
+  static const char* const Units[] = {"KiB", "MiB", "GiB", "TiB"};
+  double Value = static_cast<double>(Bytes) / 1024;
+  size_t Unit = 0;
+  // Rounded as shown, so that 1023.97 KiB reads 1.0 MiB rather than 1024 KiB.
+  while (Unit + 1 < std::size(Units) && std::round(Value) >= 1024) {
+    Value /= 1024;
+    ++Unit;
+  }
+  char Text[32];
+  std::snprintf(Text, sizeof Text, Value < 9.95 ? "%.1f %s" : "%.0f %s", Value, Units[Unit]);
+  return Text;
+}
+
+size_t TextWidth(const std::string& Text) {
+  return platform::NativeTextWidth(Text);
 }
 
 std::string FormatTable(const std::vector<std::vector<std::string>>& Rows,
@@ -106,14 +222,14 @@ std::string FormatTable(const std::vector<std::vector<std::string>>& Rows,
   for (const auto& Row : Rows)
     for (size_t C = 0; C < Row.size(); ++C) {
       if (Widths.size() <= C) Widths.push_back(0);
-      Widths[C] = std::max(Widths[C], platform::NativeTextWidth(Row[C]));
+      Widths[C] = std::max(Widths[C], TextWidth(Row[C]));
     }
   std::string Out;
   for (const auto& Row : Rows) {
     std::string Line;
     for (size_t C = 0; C < Row.size(); ++C) {
       if (C) Line += "  ";
-      const std::string Pad(Widths[C] - platform::NativeTextWidth(Row[C]), ' ');
+      const std::string Pad(Widths[C] - TextWidth(Row[C]), ' ');
       Line += C < Right.size() && Right[C] ? Pad + Row[C] : Row[C] + Pad;
     }
     while (!Line.empty() && Line.back() == ' ')

@@ -13,12 +13,23 @@
 #include <utility>
 #include <vector>
 
+#include <varn/framework/Exceptions.h>
+
 namespace varn::cli {
 
 // A malformed command line.
 class UsageError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+};
+
+// A failure that needs one more line to be understood: main prints "varn: " and the message, as
+// for any failure, and then "varn: " and the Advice.
+class AdvisedFailure : public Exception {
+ public:
+  AdvisedFailure(const std::string& Message, std::string Advice)
+      : Exception(Message), Advice(std::move(Advice)) {}
+  std::string Advice;
 };
 
 struct Command {
@@ -36,8 +47,10 @@ struct ParsedArguments {
 };
 
 // Options are "--name VALUE" or "--name=VALUE" for the names in WithValue and "--name" for
-// those in Flags; "--" ends the options, and a lone "-" is an operand. Anything else that
-// begins with "-" is a UsageError.
+// those in Flags; "--" ends the options, and a lone "-" is an operand. The short forms -o, -d,
+// -q and -v stand for --output, --directory, --quiet and --verbose where a command has them;
+// flags may be bundled ("-qv") and a value may follow its letter ("-oFILE"). Anything else that
+// begins with "-" is a UsageError. Options come back under their long names.
 ParsedArguments ParseArguments(const std::vector<std::string>& Arguments,
                                const std::set<std::string>& WithValue,
                                const std::set<std::string>& Flags);
@@ -45,7 +58,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& Arguments,
 // True when the arguments ask for help ("--help" or "-h" before any "--").
 bool AsksForHelp(const std::vector<std::string>& Arguments);
 
-// A byte count with an optional suffix k or K (1024) or M (1024 * 1024); at least 1.
+// A byte count with an optional suffix k, m or g (either case: 1024, 1024^2, 1024^3); at
+// least 1.
 int64_t ParseSize(const std::string& Option, const std::string& Text);
 
 // Sets the code page of archived names from the last --codepage N (the command's parsing must
@@ -57,12 +71,39 @@ void UseCodePage(const ParsedArguments& Parsed);
 // as \xNN, so that it stays on its line and can be given back as a NAME.
 std::string ShownName(const std::string& Name);
 
+// Creates Directory (program's form) and every missing directory above it, as mkdir -p does;
+// Exception naming the first one that cannot be made. The library's CreateDirectoryChain skips
+// components shorter than three characters (drive letters such as "C:"), so a command makes its
+// own output directory before handing it on.
+void CreateOutputDirectory(const std::string& Directory);
+
+// Writes Text on stdout. When the reader of a pipe has gone (varn list | head -3), the process
+// ends quietly as coreutils do, unless KeepWorkingWithoutOutput was called: a command whose
+// output only reports on its real work (extract -v) goes on with that work.
+void Print(const std::string& Text);
+void KeepWorkingWithoutOutput();
+// True when stdout's reader has gone. Ends the process quietly then, unless it is still
+// working (see Print); main calls it last.
+bool OutputClosed();
+
 // "varn: " and the message on stderr, only when stderr is a terminal: a successful run says
 // nothing on stderr otherwise.
 void Note(const std::string& Message);
 
+// A size as people read it: "812 B", "2.0 KiB", "15 MiB" (units of 1024; one decimal below
+// 10, none above).
+std::string HumanSize(int64_t Bytes);
+
+// How many columns native Text takes on a terminal, one per character. The one measure of width
+// for every table and line that varn lays out.
+size_t TextWidth(const std::string& Text);
+
+// The message alone on stderr, only when stderr is a terminal: for the summary of a successful
+// run, which is no error and so carries no "varn: ".
+void Tell(const std::string& Message);
+
 // Columns separated by two blanks, numbers (Right) aligned to the right, no trailing blanks.
-// The cells are native text; their widths are counted in characters.
+// The cells are native text.
 std::string FormatTable(const std::vector<std::vector<std::string>>& Rows,
                         const std::vector<bool>& Right);
 

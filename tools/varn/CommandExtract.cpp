@@ -1,12 +1,14 @@
 // varn extract and varn test: the archive component at work, with a progress bar on a
 // terminal and a question for a missing volume.
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include <varn/archive/TargetPath.h>
 #include <varn/archive/cmp_TVarnCompress.h>
+#include <varn/framework/ProgressLine.h>
 #include <varn/framework/platform/Platform.h>
 #include <varn/support/PathHelpers.h>
 #include "tools/varn/Commands.h"
@@ -65,76 +67,167 @@ TOverwriteType ParseOverwrite(const std::string& Mode) {
                    "\" (always, never, version, date or version-date)");
 }
 
-// Asks on the terminal for the directory of a missing volume; an empty answer gives up.
-std::string AskForVolume(int32_t Disk, const std::string& Looked) {
-  const std::string Where = Looked.empty() ? "the current directory" : platform::NativePath(Looked);
-  std::fprintf(stderr,
-               "\nvarn: volume %d is not in %s.\nInsert the disk, or type the directory that "
-               "holds it (empty to give up): ",
-               Disk, Where.c_str());
-  std::fflush(stderr);
-  char Line[4096];
-  if (!std::fgets(Line, sizeof Line, stdin)) return std::string();
-  std::string Answer(Line);
-  while (!Answer.empty() && (Answer.back() == '\n' || Answer.back() == '\r'))
-    Answer.pop_back();
-  return Answer;
+// The component's attempts at one volume: it looks where it expects the volume, then in the
+// directory each OnNewDisk names.
+constexpr int VolumeAttempts = 4;
+
+std::string ShownDirectory(const std::string& Directory) {
+  return Directory.empty() ? "the current directory" : platform::NativePath(Directory);
+}
+
+std::string ListOf(const std::vector<std::string>& Items) {
+  std::string List;
+  for (size_t I = 0; I < Items.size(); ++I)
+    List += (I == 0 ? "" : I + 1 == Items.size() ? " and " : ", ") + Items[I];
+  return List;
 }
 
 // Finds missing volumes: in --volumes DIR and beside ARCHIVE (after a volume was found in one,
-// the component looks for the next one there first), then, on a terminal, by asking.
-TlzhNewDiskEvent VolumeFinder(const std::string& VolumesDirectory, const std::string& Archive,
-                              bool Interactive) {
-  std::vector<std::string> Places;
-  if (!VolumesDirectory.empty()) Places.push_back(RemoveBackslash(VolumesDirectory));
-  Places.push_back(RemoveBackslash(DirectoryPart(Archive)));
-  return [Places, Interactive, Disk = int32_t{0}, Next = size_t{0}](TVarnCompress&, int32_t Number,
-                                                                    std::string& Path) mutable {
-    if (Number != Disk) {
-      Disk = Number;
-      Next = 0;
+// the component looks for the next one there first), then, on a terminal, by asking. It keeps
+// where it looked, so that a failure can say so.
+class VolumeFinder {
+ public:
+  VolumeFinder(const std::string& VolumesDirectory, const std::string& Archive, bool Interactive)
+      : FArchive(Archive), FInteractive(Interactive) {
+    if (!VolumesDirectory.empty()) FPlaces.push_back(RemoveBackslash(VolumesDirectory));
+    FPlaces.push_back(RemoveBackslash(DirectoryPart(Archive)));
+  }
+
+  TlzhNewDiskEvent Handler() {
+    return [this](TVarnCompress&, int32_t Number, std::string& Path) { Find(Number, Path); };
+  }
+
+  // The line that follows Message when it is the component's word for the volume last looked
+  // for: the volume's file, the directories searched, and what the user can do; empty otherwise.
+  std::string Advice(const std::string& Message) const {
+    if (FDisk == 0 || Message != Missing(FDisk)) return std::string();
+    std::vector<std::string> Shown;
+    for (const std::string& Directory : FLooked)
+      Shown.push_back(ShownDirectory(Directory));
+    return "looked for " +
+           ShownName(FileNamePart(ReplaceExtension(FArchive, "." + std::to_string(FDisk)))) +
+           " in " + ListOf(Shown) +
+           (FInteractive && FCalls >= VolumeAttempts
+                ? ": " + std::to_string(VolumeAttempts) + " attempts is the limit"
+                : "; give its directory with --volumes DIR");
+  }
+
+ private:
+  static std::string Missing(int32_t Number) {
+    return "Could not open the correct disk file " + std::to_string(Number);
+  }
+
+  void Looked(const std::string& Directory) {
+    if (std::find(FLooked.begin(), FLooked.end(), Directory) == FLooked.end())
+      FLooked.push_back(Directory);
+  }
+
+  void Find(int32_t Number, std::string& Path) {
+    if (Number != FDisk) {
+      FDisk = Number;
+      FNext = 0;
+      FCalls = 0;
+      FLooked.clear();
     }
-    while (Next < Places.size()) {
-      const std::string& Place = Places[Next++];
+    ++FCalls;
+    Looked(Path);
+    while (FNext < FPlaces.size()) {
+      const std::string& Place = FPlaces[FNext++];
       if (Place != Path) {
         Path = Place;
+        Looked(Path);
         return;
       }
     }
-    const std::string Missing = "Could not open the correct disk file " + std::to_string(Number);
-    if (!Interactive) throw Exception(Missing);
-    const std::string Answer = AskForVolume(Number, Path);
-    if (Answer.empty()) throw Exception(Missing);
+    if (!FInteractive) throw Exception(Missing(Number));
+    const std::string Answer = Ask(Number, Path);
+    if (Answer.empty()) throw Exception(Missing(Number));
     Path = RemoveBackslash(platform::InternalPath(Answer));
-  };
-}
+    Looked(Path);
+  }
 
-// A bar on stderr, redrawn in place.
+  // Asks on the terminal for the directory of a missing volume.
+  std::string Ask(int32_t Number, const std::string& Where) const {
+    const std::string Volume =
+        ShownName(FileNamePart(ReplaceExtension(FArchive, "." + std::to_string(Number))));
+    std::fprintf(stderr,
+                 "\nvarn: volume %d is not in %s.\nInsert the disk, or type the directory that "
+                 "holds %s, then press Enter%s. An empty answer gives up: ",
+                 Number, ShownDirectory(Where).c_str(), Volume.c_str(),
+                 FCalls >= VolumeAttempts ? " (the last attempt)" : "");
+    std::fflush(stderr);
+    char Line[4096];
+    if (!std::fgets(Line, sizeof Line, stdin)) return std::string();
+    std::string Answer(Line);
+    while (!Answer.empty() && (Answer.back() == '\n' || Answer.back() == '\r'))
+      Answer.pop_back();
+    return Answer;
+  }
+
+  std::vector<std::string> FPlaces;
+  std::string FArchive;
+  bool FInteractive;
+  int32_t FDisk = 0;
+  size_t FNext = 0;
+  int FCalls = 0;
+  std::vector<std::string> FLooked;
+};
+
+// A bar on stderr, redrawn in place, over the files selected: the component's TotalPercent
+// counts the whole catalogue. Redrawn when the percentage changes, otherwise at most ten times a
+// second; cleared at the end.
 class ProgressBar {
  public:
   explicit ProgressBar(bool Shown) : FShown(Shown) {}
-  ~ProgressBar() { Finish(); }
+  ~ProgressBar() { Clear(); }
+  // The compressed bytes of the files selected.
+  void SetTotal(int64_t Total) { FTotal = Total; }
   void Show(const TlzhFileStats& Stats) {
+    int64_t Done = FFinished + Stats.BytesDone;
+    if (Stats.FileDone) {
+      FFinished += Stats.CompressedSize;
+      Done = FFinished;
+    }
     if (!FShown) return;
-    constexpr int Width = 30;
-    const int Percent = Stats.TotalPercent > 100 ? 100 : Stats.TotalPercent;
-    const int Filled = Percent * Width / 100;
-    std::string Name = ShownName(Stats.FileName.substr(0, 40));
-    Name += std::string(40 - std::min<size_t>(40, platform::NativeTextWidth(Name)), ' ');
-    std::fprintf(stderr, "\r[%s%s] %3d%%  %s", std::string(Filled, '#').c_str(),
-                 std::string(Width - Filled, ' ').c_str(), Percent, Name.c_str());
+    const int Percent =
+        FTotal > 0 ? static_cast<int>(std::min<int64_t>(Done, FTotal) * 100 / FTotal) : 0;
+    const auto Now = std::chrono::steady_clock::now();
+    if (FDrawn && Percent == FPercent && Now - FLast < std::chrono::milliseconds(100)) return;
+    FPercent = Percent;
+    FLast = Now;
+    const std::string Line =
+        ProgressLine(Percent, ShownName(Stats.FileName),
+                     platform::TerminalColumns(platform::StandardStream::Error));
+    std::fprintf(stderr, "\r%s\x1b[K", Line.c_str());
     std::fflush(stderr);
     FDrawn = true;
   }
-  void Finish() {
-    if (FDrawn) std::fputc('\n', stderr);
+  // Before other output, and at the end: the line is left empty.
+  void Clear() {
+    if (FDrawn) {
+      std::fputs("\r\x1b[K", stderr);
+      std::fflush(stderr);
+    }
     FDrawn = false;
   }
 
  private:
   bool FShown;
   bool FDrawn = false;
+  int64_t FTotal = 0, FFinished = 0;
+  int FPercent = -1;
+  std::chrono::steady_clock::time_point FLast;
 };
+
+// The compressed bytes of the entries that the names select, as the component looks them up.
+int64_t SelectedSize(TVarnCompress& Archive, const std::vector<std::string>& Names) {
+  int64_t Total = 0;
+  for (const std::string& Name : Names) {
+    const int32_t Index = Archive.Headers().IndexOfName(Name.substr(0, Name.find(';')));
+    if (Index >= 0) Total += Archive.Headers().GetFileHeaders(Index).Record.CompressedSize();
+  }
+  return Total;
+}
 
 // The library's "Disk is full", with the file and the directory it could not be written in.
 std::string DiskFullMessage(const std::string& Target) {
@@ -146,16 +239,17 @@ std::string DiskFullMessage(const std::string& Target) {
 int RunExtract(const std::vector<std::string>& Arguments) {
   const ParsedArguments Parsed =
       ParseArguments(Arguments, {"--directory", "--overwrite", "--volumes", "--codepage"},
-                     {"--quiet", "--keep-incomplete"});
+                     {"--quiet", "--verbose", "--keep-incomplete"});
   UseCodePage(Parsed);
   std::string Directory, Volumes;
   TOverwriteType Mode = owAlways;
-  bool Quiet = false, KeepIncomplete = false;
+  bool Quiet = false, Verbose = false, KeepIncomplete = false;
   for (const auto& [Option, Value] : Parsed.Options) {
     if (Option == "--directory") Directory = platform::InternalPath(Value);
     if (Option == "--volumes") Volumes = platform::InternalPath(Value);
     if (Option == "--overwrite") Mode = ParseOverwrite(Value);
     if (Option == "--quiet") Quiet = true;
+    if (Option == "--verbose") Verbose = true;
     if (Option == "--keep-incomplete") KeepIncomplete = true;
   }
   if (Parsed.Operands.empty()) throw UsageError("no archive given");
@@ -167,9 +261,9 @@ int RunExtract(const std::vector<std::string>& Arguments) {
   Archive.Overwrite = Mode;
   Archive.CheckSeal = true;
   const bool Terminal = platform::IsTerminal(platform::StandardStream::Error);
-  Archive.OnNewDisk =
-      VolumeFinder(Volumes, Archive.CompressedFile(),
-                   Terminal && platform::IsTerminal(platform::StandardStream::Input));
+  VolumeFinder Finder(Volumes, Archive.CompressedFile(),
+                      Terminal && platform::IsTerminal(platform::StandardStream::Input));
+  Archive.OnNewDisk = Finder.Handler();
   ProgressBar Bar(Terminal && !Quiet);
   Archive.OnStatus = [&](TVarnCompress&, const TlzhFileStats& Stats) {
     // The stop request takes effect at the next block, with everything closed behind it.
@@ -179,18 +273,29 @@ int RunExtract(const std::vector<std::string>& Arguments) {
   // A target that existed and saw no OnReplace was kept.
   int32_t Written = 0, Kept = 0;
   bool Existed = false, Replaced = false;
+  std::string Target;
   Archive.OnBeforeExtracting = [&](TVarnCompress& V, const TlzhFileStats&) {
-    Existed = IsExistingFile(AddBackslash(V.ExtractDirectory) + TargetFileName(V.TargetName));
+    Target = AddBackslash(V.ExtractDirectory) + TargetFileName(V.TargetName);
+    Existed = IsExistingFile(Target);
     Replaced = false;
   };
   Archive.OnReplace = [&](TVarnCompress&, const TlzhFileStats&) { Replaced = true; };
+  // The names are a report on the work: a reader that stops reading them does not stop it.
+  if (Verbose) KeepWorkingWithoutOutput();
   Archive.OnAfterExtracting = [&](TVarnCompress&, const TlzhFileStats&) {
-    ++(Existed && !Replaced ? Kept : Written);
+    const bool WasWritten = !(Existed && !Replaced);
+    ++(WasWritten ? Written : Kept);
+    if (Verbose && WasWritten) {
+      Bar.Clear();
+      Print(platform::NativePath(Target) + "\n");
+      std::fflush(stdout);
+    }
   };
 
   try {
     ShowingNativePaths(Archive, [&] {
       Archive.ReadHeaders();
+      CreateOutputDirectory(Archive.ExtractDirectory);
       if (Parsed.Operands.size() == 1) {
         for (int32_t I = 0; I < Archive.FileCount(); ++I)
           Archive.FilesToProcess().push_back(Archive.GetFileStats(I).FileName);
@@ -203,30 +308,37 @@ int RunExtract(const std::vector<std::string>& Arguments) {
         }
       }
       if (!Quiet && !SealRemark(Archive.Seal()).empty()) Note(SealRemark(Archive.Seal()));
+      Bar.SetTotal(SelectedSize(Archive, Archive.FilesToProcess()));
       Archive.Extract();
     });
   } catch (const EVCDiskFull&) {
-    Bar.Finish();
+    Bar.Clear();
     const std::string Full = DiskFullMessage(Archive.Incomplete());
     Archive.CleanUp(KeepIncomplete, "incomplete");
     throw Exception(Full);
   } catch (const EVCDamagedFile&) {
     // A damaged file is no installation file: it goes, unless the user wants to look at it.
-    Bar.Finish();
+    Bar.Clear();
     Archive.CleanUp(KeepIncomplete, "damaged");
     throw;
+  } catch (const Exception& E) {
+    Bar.Clear();
+    Archive.CleanUp(KeepIncomplete, "incomplete");
+    const std::string Advice = Finder.Advice(E.Message());
+    if (Advice.empty()) throw;
+    throw AdvisedFailure(E.Message(), Advice);
   } catch (...) {
-    Bar.Finish();
+    Bar.Clear();
     Archive.CleanUp(KeepIncomplete, "incomplete");
     throw;
   }
-  Bar.Finish();
+  Bar.Clear();
   if (Archive.Abort) {
     Archive.CleanUp(KeepIncomplete, "incomplete");
     throw Exception("Operation aborted by user");
   }
   if (!Quiet)
-    Note("extracted " + std::to_string(Written) + (Written == 1 ? " file" : " files") +
+    Tell("extracted " + std::to_string(Written) + (Written == 1 ? " file" : " files") +
          (Kept ? ", kept " + std::to_string(Kept) + " existing" : ""));
   return 0;
 }
@@ -256,23 +368,43 @@ class TArchiveTester : public TVarnCompress {
 };
 
 int RunTest(const std::vector<std::string>& Arguments) {
-  const ParsedArguments Parsed = ParseArguments(Arguments, {"--volumes", "--codepage"}, {});
+  const ParsedArguments Parsed =
+      ParseArguments(Arguments, {"--volumes", "--codepage"}, {"--quiet"});
   UseCodePage(Parsed);
   std::string Volumes;
-  for (const auto& [Option, Value] : Parsed.Options)
+  bool Quiet = false;
+  for (const auto& [Option, Value] : Parsed.Options) {
     if (Option == "--volumes") Volumes = platform::InternalPath(Value);
+    if (Option == "--quiet") Quiet = true;
+  }
   if (Parsed.Operands.empty()) throw UsageError("no archive given");
   if (Parsed.Operands.size() > 1) throw UsageError("more than one archive given");
 
   TArchiveTester Archive;
   OpenArchive(Archive, Parsed.Operands[0]);
   Archive.CheckSeal = true;
-  Archive.OnNewDisk = VolumeFinder(Volumes, Archive.CompressedFile(),
-                                   platform::IsTerminal(platform::StandardStream::Error) &&
-                                       platform::IsTerminal(platform::StandardStream::Input));
+  VolumeFinder Finder(Volumes, Archive.CompressedFile(),
+                      platform::IsTerminal(platform::StandardStream::Error) &&
+                          platform::IsTerminal(platform::StandardStream::Input));
+  Archive.OnNewDisk = Finder.Handler();
+  ProgressBar Bar(!Quiet && platform::IsTerminal(platform::StandardStream::Error));
+  Archive.OnStatus = [&](TVarnCompress&, const TlzhFileStats& Stats) { Bar.Show(Stats); };
   int32_t Count = 0, Failed = 0;
+  std::string Advice;
   ShowingNativePaths(Archive, [&] { Count = Archive.FileCount(); });
-  if (!SealRemark(Archive.Seal()).empty()) std::printf("%s\n", SealRemark(Archive.Seal()).c_str());
+  // Every entry but a shadowed duplicate is decoded.
+  std::vector<std::string> Decoded;
+  for (int32_t I = 0; I < Count; ++I) {
+    const std::string Name = Archive.Headers().GetFileHeaders(I).Record.FileName();
+    if (Archive.Headers().IndexOfName(Name) == I) Decoded.push_back(Name);
+  }
+  Bar.SetTotal(SelectedSize(Archive, Decoded));
+  const auto Report = [&](const std::string& Line) {
+    Bar.Clear();
+    Print(Line);
+    std::fflush(stdout);
+  };
+  if (!SealRemark(Archive.Seal()).empty()) Print(SealRemark(Archive.Seal()) + "\n");
   for (int32_t I = 0; I < Count; ++I) {
     const TFileHeaderRecord& Header = Archive.Headers().GetFileHeaders(I).Record;
     const std::string Name = Header.FileName();
@@ -288,22 +420,28 @@ int RunTest(const std::vector<std::string>& Arguments) {
         Damaged = true;
       } catch (const Exception& E) {
         Problem = E.Message();
+        if (!Finder.Advice(Problem).empty()) Advice = Finder.Advice(Problem);
       }
     }
     if (Damaged) {
-      std::printf("damaged %s: its bytes differ from those sealed\n", ShownName(Name).c_str());
+      Report("damaged " + ShownName(Name) + ": its bytes differ from those sealed\n");
       ++Failed;
     } else if (Problem.empty()) {
-      std::printf("ok      %s (%d bytes)\n", ShownName(Name).c_str(), Header.OriginalSize());
+      Report("ok      " + ShownName(Name) + " (" + std::to_string(Header.OriginalSize()) +
+             " bytes)\n");
     } else {
-      std::printf("FAILED  %s: %s\n", ShownName(Name).c_str(), Problem.c_str());
+      Report("FAILED  " + ShownName(Name) + ": " + Problem + "\n");
       ++Failed;
     }
   }
-  if (Failed)
-    throw Exception(std::to_string(Failed) + " of " + std::to_string(Count) +
-                    (Count == 1 ? " file" : " files") + " failed the test");
-  std::printf("%d %s tested, all ok\n", Count, Count == 1 ? "file" : "files");
+  Bar.Clear();
+  if (Failed) {
+    const std::string Summary = std::to_string(Failed) + " of " + std::to_string(Count) +
+                                (Count == 1 ? " file" : " files") + " failed the test";
+    if (Advice.empty()) throw Exception(Summary);
+    throw AdvisedFailure(Summary, Advice);
+  }
+  Print(std::to_string(Count) + (Count == 1 ? " file" : " files") + " tested, all ok\n");
   return 0;
 }
 
@@ -311,33 +449,44 @@ int RunTest(const std::vector<std::string>& Arguments) {
 
 const Command ExtractCommand = {
     "extract",
-    "extract [--directory DIR] [--overwrite MODE] [--volumes DIR] [--quiet] [--keep-incomplete] "
-    "[--codepage N] ARCHIVE [NAME...]",
+    "extract [--directory DIR] [--overwrite MODE] [--volumes DIR] [--quiet] [--verbose] "
+    "[--keep-incomplete] [--codepage N] ARCHIVE [NAME...]",
     "Extracts the named files (all when none are named) of ARCHIVE, which names any volume of\n"
-    "the archive, into DIR. A NAME may be followed by \";\" and text that is ignored. A sealed\n"
-    "archive (see pack) is checked: a file whose bytes differ from those sealed ends the run\n"
-    "with exit status 1 and is removed.\n"
-    "  --directory DIR   where the files go (default: the current directory)\n"
-    "  --overwrite MODE  what happens to an existing file: always (default), never, version\n"
-    "                    (replaced by a newer file version), date (replaced by a newer file),\n"
-    "                    version-date (by version, and by date when the versions are equal)\n"
-    "  --volumes DIR     where to look for a volume that is not beside ARCHIVE; without it a\n"
-    "                    terminal asks for the directory\n"
-    "  --quiet           no progress bar and no summary\n"
-    "  --codepage N      the Windows code page of the archived names (default 1252); a\n"
-    "                    byte it leaves undefined is written \\xNN in names, here as in list\n"
-    "  --keep-incomplete keep the file being written when the run fails or is interrupted, or\n"
-    "                    a file that failed its check (by default it is removed, and a line\n"
-    "                    names it)\n",
+    "the archive, into DIR; names are matched without regard to case. A sealed archive (see\n"
+    "pack) is checked: a file whose bytes differ from those sealed ends the run and is removed.\n"
+    "On a terminal a progress bar is drawn on stderr, and a summary follows.\n"
+    "  -d, --directory DIR  where the files go, created when missing (default: the current\n"
+    "                       directory)\n"
+    "  --overwrite MODE     what happens to an existing file: always (default), never, version\n"
+    "                       (replaced by a newer file version), date (replaced by a newer\n"
+    "                       file), version-date (by version, and by date when the versions\n"
+    "                       are equal)\n"
+    "  --volumes DIR        where to look for a volume that is not beside ARCHIVE; without it\n"
+    "                       a terminal asks for the directory\n"
+    "  -q, --quiet          no progress bar and no summary\n"
+    "  -v, --verbose        name each file on stdout as it is written\n"
+    "  --codepage N         the Windows code page of the archived names (default 1252); a\n"
+    "                       byte it leaves undefined is written \\xNN in names, here as in list\n"
+    "  --keep-incomplete    keep the file being written when the run fails or is interrupted,\n"
+    "                       or a file that failed its check (by default it is removed, and a\n"
+    "                       line names it)\n"
+    "Exit status: 0 when every file was extracted or kept as MODE says; 1 on a failure (a\n"
+    "missing file, volume or directory, a damaged file, a full disk, an interrupt); 2 on a\n"
+    "usage error.\n",
     RunExtract};
 
 const Command TestCommand = {
-    "test", "test [--volumes DIR] [--codepage N] ARCHIVE",
-    "Decodes every file of ARCHIVE without writing it and checks its size and, when the archive\n"
-    "is sealed (see pack), its SHA-256: one line per file (ok, damaged or FAILED) and a\n"
-    "summary. Exits with 1 when any file fails.\n"
-    "  --volumes DIR     where to look for a volume that is not beside ARCHIVE\n"
-    "  --codepage N      the Windows code page of the archived names (default 1252)\n",
+    "test", "test [--volumes DIR] [--quiet] [--codepage N] ARCHIVE",
+    "Decodes every file of ARCHIVE without writing it: one line per file (ok, damaged or\n"
+    "FAILED) on stdout and a summary. Every file's size is checked, and so are a missing\n"
+    "volume and data that cannot be decoded. Whether the content is right can be checked only\n"
+    "when the archive is sealed (see pack), by its SHA-256; an unsealed archive says so first.\n"
+    "On a terminal a progress bar is drawn on stderr.\n"
+    "  --volumes DIR   where to look for a volume that is not beside ARCHIVE\n"
+    "  -q, --quiet     no progress bar\n"
+    "  --codepage N    the Windows code page of the archived names (default 1252)\n"
+    "Exit status: 0 when every file is ok; 1 when any fails or the archive cannot be read; 2 on\n"
+    "a usage error.\n",
     RunTest};
 
 }  // namespace varn::cli

@@ -1,4 +1,5 @@
 // varn list: prints the catalogue of an archive as a table or as JSON.
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -59,19 +60,21 @@ std::string Table(const TFileHeaders& Headers, const TlzhFileStats& Totals,
     TlzhFileStats Stats;
     H.CopyToStats(Stats);
     const TFileHeaderRecord& R = H.Record;
-    Rows.push_back({std::to_string(I), ShownName(R.FileName()), std::to_string(R.OriginalSize()),
-                    std::to_string(R.CompressedSize()),
-                    std::to_string(Stats.CompressionRatio) + "%", FormatDateTime(R.FileDate()),
-                    ShownName(R.Version()), Disks(R), std::to_string(R.DataStart()),
-                    std::to_string(R.DataEnd())});
+    Rows.push_back({std::to_string(I), ShownName(R.FileName()), HumanSize(R.OriginalSize()),
+                    HumanSize(R.CompressedSize()), std::to_string(Stats.CompressionRatio) + "%",
+                    FormatDateTime(R.FileDate()), ShownName(R.Version()), Disks(R),
+                    std::to_string(R.DataStart()), std::to_string(R.DataEnd())});
     if (IsSealed(Seal)) Rows.back().push_back(FileDigest(Seal, I));
   }
   const int32_t Count = Headers.Count();
+  int32_t Volumes = 1;
+  for (int32_t I = 0; I < Count; ++I)
+    Volumes = std::max<int32_t>(Volumes, Headers.GetFileHeaders(I).Record.LastDisk());
   return FormatTable(Rows, {true, false, true, true, true, false, false, true, true, true}) +
-         std::to_string(Count) + (Count == 1 ? " file, " : " files, ") +
-         std::to_string(Totals.TotalOriginalSize) + " bytes, " +
-         std::to_string(Totals.TotalCompressedSize) + " compressed (" +
-         std::to_string(Totals.TotalCompressionRatio) + "%), catalogue tag " +
+         std::to_string(Count) + (Count == 1 ? " file in " : " files in ") +
+         std::to_string(Volumes) + (Volumes == 1 ? " volume, " : " volumes, ") +
+         HumanSize(Totals.TotalOriginalSize) + ", " + HumanSize(Totals.TotalCompressedSize) +
+         " compressed (" + std::to_string(Totals.TotalCompressionRatio) + "%), catalogue tag " +
          std::to_string(Headers.CatalogueTag) + (IsSealed(Seal) ? ", sealed\n" : ", not sealed\n");
 }
 
@@ -125,7 +128,7 @@ int RunList(const std::vector<std::string>& Arguments) {
   TlzhFileStats Totals;
   Headers.ResetStats(Totals);
   const std::string Text = AsJson ? Json(Headers, Totals, Seal) : Table(Headers, Totals, Seal);
-  std::fwrite(Text.data(), 1, Text.size(), stdout);
+  Print(Text);
   return 0;
 }
 
@@ -136,9 +139,12 @@ const Command ListCommand = {
     "Prints the catalogue of ARCHIVE, which names any volume of the archive (its extension is\n"
     "replaced by .1). Sizes and offsets are the catalogue's values; Ratio is the compressed\n"
     "size in percent of the original size; Date is the archived modification time. A sealed\n"
-    "archive (see pack) is checked against its seal and its files' SHA-256 are shown.\n"
+    "archive (see pack) is checked against its seal and its files' SHA-256 are shown. The\n"
+    "table shows sizes in units of 1024; the JSON object gives every value exactly.\n"
     "  --json         one JSON object instead of the table\n"
-    "  --codepage N   the Windows code page of the archived names (default 1252)\n",
+    "  --codepage N   the Windows code page of the archived names (default 1252)\n"
+    "Exit status: 0 when the catalogue was read; 1 when it cannot be (missing, damaged, or not\n"
+    "matching its seal); 2 on a usage error.\n",
     RunList};
 
 }  // namespace varn::cli

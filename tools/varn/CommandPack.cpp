@@ -36,13 +36,33 @@ void NoteStaleVolumes(const PendingVolumes::Outcome& Replaced) {
          ", the rest of the medium replaced");
 }
 
+// packed 2 files into media.1 to media.3 (3 volumes), 2.0 KiB stored in 2.2 KiB (112%)
+std::string Summary(const ArchivePlan& Plan, const std::string& Output,
+                    const std::string& FirstVolume) {
+  int64_t Original = 0, Stored = 0;
+  for (const TFileHeaderRecord& Header : Plan.Headers) {
+    Original += Header.OriginalSize();
+    Stored += Header.CompressedSize();
+  }
+  const size_t Files = Plan.Headers.size();
+  std::string Volumes = Output;
+  if (Plan.VolumeCount > 1)
+    Volumes += " to " + platform::NativePath(VolumeFileName(FirstVolume, Plan.VolumeCount));
+  return "packed " + std::to_string(Files) + (Files == 1 ? " file" : " files") + " into " +
+         Volumes + " (" + std::to_string(Plan.VolumeCount) +
+         (Plan.VolumeCount == 1 ? " volume), " : " volumes), ") + HumanSize(Original) +
+         " stored in " + HumanSize(Stored) + " (" +
+         std::to_string(PercentOf(static_cast<double>(Stored), static_cast<double>(Original))) +
+         "%)\n";
+}
+
 int RunPack(const std::vector<std::string>& Arguments) {
   const ParsedArguments Parsed = ParseArguments(
-      Arguments, {"--output", "--volume-size", "--name", "--codepage"}, {"--no-seal"});
+      Arguments, {"--output", "--volume-size", "--name", "--codepage"}, {"--no-seal", "--quiet"});
   UseCodePage(Parsed);
   std::string Output = "setup.1";
   int64_t VolumeSize = 0;
-  bool OutputGiven = false, SizeGiven = false, Seal = true;
+  bool OutputGiven = false, SizeGiven = false, Seal = true, Quiet = false;
   std::vector<std::pair<std::string, std::string>> Renames;  // archived name, path
   for (const auto& [Option, Value] : Parsed.Options) {
     if (Option == "--output") {
@@ -53,6 +73,8 @@ int RunPack(const std::vector<std::string>& Arguments) {
     } else if (Option == "--codepage") {
     } else if (Option == "--no-seal") {
       Seal = false;
+    } else if (Option == "--quiet") {
+      Quiet = true;
     } else if (Option == "--volume-size") {
       if (SizeGiven) throw UsageError("option --volume-size given twice");
       SizeGiven = true;
@@ -100,19 +122,15 @@ int RunPack(const std::vector<std::string>& Arguments) {
     Member.OpenData = Interruptible(std::move(Member.OpenData));
     Writer.Members.push_back(std::move(Member));
   }
-  CreateDirectoryChain(RemoveBackslash(DirectoryPart(FirstVolume)));
+  CreateOutputDirectory(FirstVolume.substr(0, FirstVolume.find_last_of("\\/") + 1));
   // Written under temporary names; the old medium is replaced only when all is done.
   PendingVolumes Pending(FirstVolume);
   const ArchivePlan Plan = Pending.Write(Writer);
   EndIfInterrupted();
   const PendingVolumes::Outcome Replaced = Pending.Commit(Plan.VolumeCount);
 
-  std::string Volumes = Output;
-  if (Plan.VolumeCount > 1)
-    Volumes += " to " + platform::NativePath(VolumeFileName(FirstVolume, Plan.VolumeCount));
-  Note("packed " + std::to_string(Paths.size()) + (Paths.size() == 1 ? " file" : " files") +
-       " into " + Volumes);
   NoteStaleVolumes(Replaced);
+  if (!Quiet) Print(Summary(Plan, Output, FirstVolume));
   return 0;
 }
 
@@ -120,28 +138,35 @@ int RunPack(const std::vector<std::string>& Arguments) {
 
 const Command PackCommand = {
     "pack",
-    "pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... [--no-seal] "
+    "pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... [--no-seal] [--quiet] "
     "[--codepage N] PATH...",
-    "Packs the files PATH... into an archive. The first PATH becomes catalogue entry 0, the\n"
-    "installation program. Each file is archived under its base name, with its modification\n"
-    "time and, for a Windows executable with version information, its file version. A name\n"
-    "that extraction could never write (a device name such as CON, \"..\", a control\n"
-    "character, \"/\" or \";\") is refused. The volumes are written under temporary names and\n"
-    "replace an existing medium of the same name only when all are complete; its further\n"
-    "volumes are then removed. A failure or an interrupt leaves the old medium as it was.\n"
-    "Volume 1 carries a seal: the SHA-256 of the catalogue and of every file, which the loader,\n"
-    "varn test and varn extract check, so that damaged or mixed-up volumes are found before\n"
-    "anything runs. Readers that do not know the seal read the archive as before.\n"
-    "  --output FILE          volume 1 of the archive (default setup.1; the extension must be\n"
-    "                         .1); further volumes get the extensions .2, .3, ...\n"
-    "  --volume-size SIZE     bytes per volume, with an optional suffix k (1024) or M (1024k);\n"
-    "                         every volume but the last is filled to exactly SIZE bytes\n"
-    "                         (default: one volume)\n"
+    "Packs the files PATH... into an archive and ends with one summary line on stdout. The\n"
+    "first PATH becomes catalogue entry 0, the installation program. Each file is archived\n"
+    "under its base name, with its modification time and, for a Windows executable with\n"
+    "version information, its file version. Directories are not packed, nor entered: list the\n"
+    "files, e.g. varn pack setup.exe $(find data -type f). Names must differ in more than case\n"
+    "and directory. A name that extraction could never write (a device name such as CON, \"..\",\n"
+    "a control character, \"/\" or \";\") is refused.\n"
+    "The volumes are written under temporary names and replace an existing medium of the same\n"
+    "name only when all are complete; its further volumes are then removed. A failure or an\n"
+    "interrupt leaves the old medium as it was. Volume 1 carries a seal: the SHA-256 of the\n"
+    "catalogue and of every file, which the loader, varn test and varn extract check, so that\n"
+    "damaged or mixed-up volumes are found before anything runs. Readers that do not know the\n"
+    "seal read the archive as before.\n"
+    "  -o, --output FILE      volume 1 of the archive (default setup.1; the extension must be\n"
+    "                         .1); further volumes get the extensions .2, .3, ...; missing\n"
+    "                         directories are created\n"
+    "  --volume-size SIZE     bytes per volume, with an optional suffix k, m or g (either case;\n"
+    "                         1024, 1024k, 1024m); every volume but the last is filled to\n"
+    "                         exactly SIZE bytes (default: one volume)\n"
     "  --name ARCHIVED=PATH   archive the listed PATH under the name ARCHIVED, which may have\n"
     "                         a directory part before a \\ (extraction drops it)\n"
     "  --no-seal              leave the seal out\n"
+    "  -q, --quiet            no summary line\n"
     "  --codepage N           the Windows code page of the archived names (default 1252): a\n"
-    "                         name with a character it lacks is refused\n",
+    "                         name with a character it lacks is refused\n"
+    "Exit status: 0 when the medium was written; 1 on a failure (the old medium, if any, is\n"
+    "left as it was); 2 on a usage error.\n",
     RunPack};
 
 }  // namespace varn::cli

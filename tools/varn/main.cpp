@@ -24,48 +24,75 @@ std::string Usage() {
   std::string Text;
   for (const Command* C : Commands)
     Text += std::string(Text.empty() ? "usage: varn " : "       varn ") + C->Synopsis + "\n";
-  return Text + "       varn --help\n";
+  return Text + "       varn help [COMMAND]\n       varn --version\n";
 }
 
 void PrintHelp() {
   std::string Text = Usage() + "\nCommands:\n";
   for (const Command* C : Commands)
     Text += std::string("\nvarn ") + C->Synopsis + "\n" + C->Help;
-  std::fputs(Text.c_str(), stdout);
+  varn::cli::Print(Text);
 }
 
 int UsageFailure(const std::string& Problem, const std::string& UsageText) {
+  std::fflush(stdout);
   std::fprintf(stderr, "varn: %s\n%s", Problem.c_str(), UsageText.c_str());
   return 2;
 }
 
-int Failure(const std::string& Message) {
+// What went before on stdout comes first, also when both go to one pipe.
+int Failure(const std::string& Message, const std::string& Advice = std::string()) {
+  std::fflush(stdout);
   std::fprintf(stderr, "varn: %s\n", Message.c_str());
+  if (!Advice.empty()) std::fprintf(stderr, "varn: %s\n", Advice.c_str());
   return 1;
+}
+
+const Command* FindCommand(const std::string& Name) {
+  for (const Command* C : Commands)
+    if (Name == C->Name) return C;
+  return nullptr;
+}
+
+void PrintCommandHelp(const Command& C) {
+  varn::cli::Print(std::string("usage: varn ") + C.Synopsis + "\n\n" + C.Help);
 }
 
 int Run(const std::vector<std::string>& Arguments) {
   if (Arguments.empty()) return UsageFailure("no command given", Usage());
   const std::string& Name = Arguments[0];
+  if (Name == "--version") {
+    varn::cli::Print("varn " VARN_PROJECT_VERSION "\n");
+    return 0;
+  }
+  if (Name == "help" && Arguments.size() > 1) {
+    const Command* Asked = FindCommand(Arguments[1]);
+    if (!Asked || Arguments.size() > 2)
+      return UsageFailure(
+          Asked ? "help takes one command" : "unknown command \"" + Arguments[1] + "\"", Usage());
+    PrintCommandHelp(*Asked);
+    return 0;
+  }
   if (Name == "--help" || Name == "-h" || Name == "help") {
     PrintHelp();
     return 0;
   }
-  const Command* Chosen = nullptr;
-  for (const Command* C : Commands)
-    if (Name == C->Name) Chosen = C;
+  const Command* Chosen = FindCommand(Name);
   if (!Chosen) return UsageFailure("unknown command \"" + Name + "\"", Usage());
 
   const std::vector<std::string> Rest(Arguments.begin() + 1, Arguments.end());
   const std::string CommandUsage = std::string("usage: varn ") + Chosen->Synopsis + "\n";
   if (varn::cli::AsksForHelp(Rest)) {
-    std::fputs((CommandUsage + "\n" + Chosen->Help).c_str(), stdout);
+    PrintCommandHelp(*Chosen);
     return 0;
   }
   try {
     return Chosen->Run(Rest);
   } catch (const varn::cli::UsageError& E) {
     return UsageFailure(E.what(), CommandUsage);
+  } catch (const varn::cli::AdvisedFailure& E) {
+    varn::cli::EndIfInterrupted();
+    return Failure(E.Message(), E.Advice);
   } catch (const Exception& E) {
     varn::cli::EndIfInterrupted();
     return Failure(E.Message());
@@ -80,6 +107,8 @@ int Run(const std::vector<std::string>& Arguments) {
 int main(int argc, char** argv) {
   platform::InitializeProcess();
   const int Status = Run(std::vector<std::string>(argv + 1, argv + argc));
+  // A reader that stopped reading is no failure of ours (varn list ... | head -3).
+  if (varn::cli::OutputClosed()) return Status;
   if (std::fflush(stdout) != 0 || std::ferror(stdout))
     return Status == 0 ? Failure("Could not write to standard output") : Status;
   return Status;

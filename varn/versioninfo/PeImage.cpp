@@ -25,6 +25,8 @@ constexpr size_t ImportDirectoryIndex = 1;
 constexpr size_t ResourceDirectoryIndex = 2;
 constexpr size_t MaximumDirectoryCount = 16;
 constexpr size_t SectionHeaderSize = 40;
+constexpr uint32_t LanguageNeutral = 0x0000;
+constexpr uint32_t LanguageUsEnglish = 0x0409;
 constexpr size_t SectionVirtualSize = 8;
 constexpr size_t SectionVirtualAddress = 12;
 constexpr size_t SectionRawSize = 16;
@@ -124,8 +126,8 @@ std::optional<PeImage::FileRange> PeImage::MapAddress(uint32_t Address) const {
   return std::nullopt;
 }
 
-std::optional<std::vector<uint8_t>> PeImage::ReadResource(uint32_t Type,
-                                                          uint32_t MaximumSize) const {
+std::optional<std::vector<uint8_t>> PeImage::ReadResource(uint32_t Type, uint32_t MaximumSize,
+                                                          uint16_t UserLanguage) const {
   if (FDirectories.size() <= ResourceDirectoryIndex) return std::nullopt;
   const DataDirectory& Resources = FDirectories[ResourceDirectoryIndex];
   if (Resources.Address == 0) return std::nullopt;
@@ -154,7 +156,7 @@ std::optional<std::vector<uint8_t>> PeImage::ReadResource(uint32_t Type,
     return Entries;
   };
 
-  // Type, then the first name, then that name's first language.
+  // Type, then the first name, then that name's language.
   const auto Types = ReadDirectory(0);
   if (!Types) return std::nullopt;
   // A named entry has its high bit set, so it never equals a type's number.
@@ -164,9 +166,20 @@ std::optional<std::vector<uint8_t>> PeImage::ReadResource(uint32_t Type,
   const auto Names = ReadDirectory(SubdirectoryOffset(*Found));
   if (!Names || Names->empty() || !IsSubdirectory(Names->front())) return std::nullopt;
   const auto Languages = ReadDirectory(SubdirectoryOffset(Names->front()));
-  if (!Languages || Languages->empty() || IsSubdirectory(Languages->front())) return std::nullopt;
+  if (!Languages || Languages->empty()) return std::nullopt;
+  const ResourceEntry* Chosen = &Languages->front();
+  for (const uint32_t Wanted : {LanguageNeutral, uint32_t{UserLanguage}, LanguageUsEnglish}) {
+    const auto Match =
+        std::find_if(Languages->begin(), Languages->end(),
+                     [&](const ResourceEntry& Entry) { return Entry.Name == Wanted; });
+    if (Match != Languages->end()) {
+      Chosen = &*Match;
+      break;
+    }
+  }
+  if (IsSubdirectory(*Chosen)) return std::nullopt;
 
-  const uint32_t DataEntryOffset = Languages->front().Offset;
+  const uint32_t DataEntryOffset = Chosen->Offset;
   std::vector<uint8_t> DataEntry;
   if (DataEntryOffset > Area->Length || Area->Length - DataEntryOffset < ResourceDataEntrySize ||
       !Read(Area->Offset + DataEntryOffset, ResourceDataEntrySize, DataEntry))

@@ -35,9 +35,11 @@ class PeImage {
   bool IsPe32Plus() const { return FPe32Plus; }
   uint16_t Subsystem() const { return FSubsystem; }
 
-  // The data of the first name and that name's first language under the numbered resource
-  // Type, cut to MaximumSize bytes; nothing when there is none or it lies outside the file.
-  std::optional<std::vector<uint8_t>> ReadResource(uint32_t Type, uint32_t MaximumSize) const;
+  // The data of the first name under the numbered resource Type, in the language that the
+  // Windows resource loader picks (neutral, UserLanguage unless 0, US English, else the first),
+  // cut to MaximumSize bytes; nothing when there is none or it lies outside the file.
+  std::optional<std::vector<uint8_t>> ReadResource(uint32_t Type, uint32_t MaximumSize,
+                                                   uint16_t UserLanguage = 0) const;
 
   // The DLL names of the import directory, in its order; nothing when the directory lies
   // outside the file or a name is not terminated within its section.

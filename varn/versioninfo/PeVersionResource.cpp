@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <varn/framework/platform/VersionInfo.h>
 #include <varn/versioninfo/PeImage.h>
 
 namespace varn::versioninfo {
@@ -33,7 +34,8 @@ std::optional<std::vector<uint8_t>> ReadVersionResource(TStream& File) {
                       return ReadStream(File, Offset, Count, Bytes);
                     });
   if (!Image) return std::nullopt;
-  return Image->ReadResource(PeImage::ResourceVersion, MaximumBlockSize);
+  return Image->ReadResource(PeImage::ResourceVersion, MaximumBlockSize,
+                             platform::UserDefaultLanguage());
 }
 
 }  // namespace varn::versioninfo

@@ -125,3 +125,20 @@ std::optional<std::string> ResourceVersionBlock::QueryString(const std::string& 
 }
 
 }  // namespace varn::versioninfo
+
+namespace varn::versioninfo {
+
+std::vector<std::string> ResourceVersionBlock::StringTables() const {
+  std::vector<std::string> Keys;
+  const std::optional<Node> Tables = FindPath(FBytes, "\\StringFileInfo");
+  if (!Tables) return Keys;
+  for (size_t Offset = Tables->ChildrenStart; Offset < Tables->End;) {
+    const std::optional<Node> Table = ReadNode(FBytes, Offset, Tables->End);
+    if (!Table) break;
+    Keys.push_back(NarrowText(FBytes, Table->KeyStart, Table->KeyEnd));
+    Offset = AlignUp4(Table->End);
+  }
+  return Keys;
+}
+
+}  // namespace varn::versioninfo

@@ -11,6 +11,7 @@
 // 8-bit text one UTF-16 unit at a time, units above 0xFF (a surrogate pair as a whole) becoming
 // '?'. A fixed-info value shorter than the 52-byte record counts as absent.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include <varn/versioninfo/VersionBlock.h>
@@ -23,6 +24,9 @@ class ResourceVersionBlock : public VersionBlock {
 
   std::optional<FixedFileInfoRecord> FixedFileInfo() const override;
   std::optional<std::string> QueryString(const std::string& KeyPath) const override;
+
+  // The keys of the string tables under StringFileInfo ("040904E4", ...), in their order.
+  std::vector<std::string> StringTables() const;
 
   const std::vector<uint8_t>& Bytes() const { return FBytes; }
 

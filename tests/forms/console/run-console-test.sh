@@ -10,7 +10,7 @@ status=0
 
 bar() {
   local filled=$(($1 * 40 / 100))
-  printf '[%s%s] %d%%\n' "$(printf '%*s' $filled '' | tr ' ' '#')" \
+  printf '[%s%s] %3d%%\n' "$(printf '%*s' $filled '' | tr ' ' '#')" \
     "$(printf '%*s' $((40 - filled)) '' | tr ' ' '-')" "$1"
 }
 

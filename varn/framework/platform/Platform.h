@@ -179,6 +179,10 @@ enum class StandardStream { Input, Output, Error };
 // True when the standard stream is an interactive terminal (a console on Windows).
 bool IsTerminal(StandardStream Stream);
 
+// The width in columns of the terminal that the standard stream is; 0 when it is none or the
+// width is unknown.
+int TerminalColumns(StandardStream Stream);
+
 // From now on an interrupt (SIGINT, SIGTERM or SIGHUP on POSIX; Ctrl-C or Ctrl-Break on
 // Windows) does not end the process but is only noted, so that a long run can stop at a point
 // of its choosing and clean up. A signal that was ignored when the process started stays
@@ -192,6 +196,16 @@ bool Interrupted();
 // Ends the process as the interrupt that came would have ended it, had it not been caught, so
 // that whoever started the program sees it was interrupted.
 [[noreturn]] void EndAsInterrupted();
+
+// Right after a write to a standard stream failed: true when it failed because the stream is
+// a pipe whose reader has closed it (EPIPE on POSIX; on Windows the broken-pipe errors, which
+// the C runtime does not all report as EPIPE).
+bool LastWriteHadNoReader();
+
+// Ends the process as a program ends whose standard output went to a pipe that its reader has
+// closed: on POSIX by SIGPIPE, as coreutils end (InitializeProcess ignores it, so writes fail
+// instead); on Windows, which has no such signal, with exit status 0. Nothing is written.
+[[noreturn]] void EndAsOutputClosed();
 
 // Called first by every program entry: sets up the process so that failures come back as
 // results rather than as system dialogs or signals (a full disk or a file-size limit shows as

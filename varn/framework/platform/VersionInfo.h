@@ -14,6 +14,10 @@ namespace varn::platform {
 
 bool VersionInfoApiAvailable();
 
+// The user's default language identifier (GetUserDefaultLangID), by which the resource loader
+// chooses among the language entries of a resource; 0 where the platform has no such setting.
+uint16_t UserDefaultLanguage();
+
 // The size in bytes of the file's version-information block; 0 when the file has none, cannot
 // be read, or the interface is unavailable. Handle is to be passed on unchanged to
 // GetVersionInfo.

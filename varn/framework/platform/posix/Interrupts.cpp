@@ -1,3 +1,4 @@
+#include <errno.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -43,6 +44,20 @@ void EndAsInterrupted() {
   sigprocmask(SIG_UNBLOCK, &Only, nullptr);
   raise(Signal);
   _exit(128 + Signal);
+}
+
+bool LastWriteHadNoReader() {
+  return errno == EPIPE;
+}
+
+void EndAsOutputClosed() {
+  signal(SIGPIPE, SIG_DFL);
+  sigset_t Only;
+  sigemptyset(&Only);
+  sigaddset(&Only, SIGPIPE);
+  sigprocmask(SIG_UNBLOCK, &Only, nullptr);
+  raise(SIGPIPE);
+  _exit(128 + SIGPIPE);
 }
 
 }  // namespace varn::platform

@@ -3,6 +3,7 @@
 #include <limits.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -146,6 +147,15 @@ bool IsTerminal(StandardStream Stream) {
                          : Stream == StandardStream::Output ? STDOUT_FILENO
                                                             : STDERR_FILENO;
   return isatty(Descriptor) == 1;
+}
+
+int TerminalColumns(StandardStream Stream) {
+  const int Descriptor = Stream == StandardStream::Input    ? STDIN_FILENO
+                         : Stream == StandardStream::Output ? STDOUT_FILENO
+                                                            : STDERR_FILENO;
+  winsize Size{};
+  if (ioctl(Descriptor, TIOCGWINSZ, &Size) != 0) return 0;
+  return Size.ws_col;
 }
 
 void InitializeProcess() {

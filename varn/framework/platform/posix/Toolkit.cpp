@@ -11,13 +11,12 @@
 #include <varn/framework/Application.h>
 #include <varn/framework/Forms.h>
 #include <varn/framework/NoneToolkit.h>
+#include <varn/framework/ProgressLine.h>
 #include <varn/framework/platform/Platform.h>
 
 namespace varn {
 
 namespace {
-
-constexpr int BarWidth = 40;
 
 // The caption as a person reads it: "&&" is an ampersand, a single '&' marks the access key.
 std::string PlainCaption(const std::string& Caption) {
@@ -115,9 +114,8 @@ class TConsoleToolkit final : public TNoneToolkit {
       if (Percent / 10 == FLastTenth) return;
       FLastTenth = Percent / 10;
     }
-    const int Filled = Percent * BarWidth / 100;
-    std::string Line = "[" + std::string(Filled, '#') + std::string(BarWidth - Filled, '-') + "] " +
-                       std::to_string(Percent) + "%";
+    const std::string Line = ProgressLine(
+        Percent, std::string(), platform::TerminalColumns(platform::StandardStream::Error));
     if (FTerminal) {
       Write("\r" + Line + "\x1b[K");
       FLineOpen = true;

@@ -6,6 +6,10 @@ bool VersionInfoApiAvailable() {
   return false;
 }
 
+uint16_t UserDefaultLanguage() {
+  return 0;
+}
+
 uint32_t GetVersionInfoSize(const std::string&, uint32_t& Handle) {
   Handle = 0;
   return 0;

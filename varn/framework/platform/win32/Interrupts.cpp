@@ -32,4 +32,13 @@ void EndAsInterrupted() {
   ExitProcess(0xC000013AU);
 }
 
+bool LastWriteHadNoReader() {
+  const DWORD Error = GetLastError();
+  return Error == ERROR_NO_DATA || Error == ERROR_BROKEN_PIPE || Error == ERROR_PIPE_NOT_CONNECTED;
+}
+
+void EndAsOutputClosed() {
+  ExitProcess(0);
+}
+
 }  // namespace varn::platform

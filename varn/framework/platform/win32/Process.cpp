@@ -72,6 +72,15 @@ bool IsTerminal(StandardStream Stream) {
   return Handle != nullptr && Handle != INVALID_HANDLE_VALUE && GetConsoleMode(Handle, &Mode);
 }
 
+int TerminalColumns(StandardStream Stream) {
+  const DWORD Which = Stream == StandardStream::Input    ? STD_INPUT_HANDLE
+                      : Stream == StandardStream::Output ? STD_OUTPUT_HANDLE
+                                                         : STD_ERROR_HANDLE;
+  CONSOLE_SCREEN_BUFFER_INFO Info;
+  if (!GetConsoleScreenBufferInfo(GetStdHandle(Which), &Info)) return 0;
+  return Info.srWindow.Right - Info.srWindow.Left + 1;
+}
+
 void InitializeProcess() {
   // First of all: DLLs come from the system directory only, never from the program's own
   // directory or the current directory, where a planted DLL could sit beside the program.

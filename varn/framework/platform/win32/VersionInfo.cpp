@@ -48,6 +48,10 @@ bool VersionInfoApiAvailable() {
   return Library().Available();
 }
 
+uint16_t UserDefaultLanguage() {
+  return GetUserDefaultLangID();
+}
+
 uint32_t GetVersionInfoSize(const std::string& FileName, uint32_t& Handle) {
   Handle = 0;
   if (!Library().Available()) return 0;
