@@ -6,7 +6,11 @@
 struct HINSTANCE__;
 
 extern "C" int __stdcall WinMain(HINSTANCE__*, HINSTANCE__*, char*, int) {
-  return RunLoaderProgram();
+  // The system takes the window down with the process. Destroying it first, as the run-time's
+  // clean-up would, hides it, and a display without a window manager (Wine on a bare X server)
+  // then holds the hiding process for two seconds. Nothing else is left to clean up: every file
+  // is closed by now.
+  std::_Exit(RunLoaderProgram());
 }
 
 // The run-time's own terminate handler writes the exception's demangled type to a console the

@@ -37,7 +37,8 @@ class TToolkit {
   virtual void ControlChanged(TControl& Control, forms::Change What) = 0;
 
   // Dispatches every pending message, then returns. A quit request taken from the queue ends
-  // the call and its exit code is returned.
+  // the call and its exit code is returned. A toolkit whose queue is costly to ask may skip
+  // the asking when it asked less than a hundredth of a second ago.
   virtual std::optional<int32_t> ProcessMessages() = 0;
   // Waits for one message and dispatches it; the exit code when it was the quit request.
   virtual std::optional<int32_t> HandleMessage() = 0;

@@ -26,7 +26,7 @@ constexpr uint32_t AttributeDirectory = 0x10;
 constexpr uint32_t AttributeArchive = 0x20;
 
 struct DirectoryEntry {
-  std::string Name;  // the entry's own name, without directory
+  std::string Name;  // the entry's own name, without directory (for a plain name: as given)
   uint32_t Attributes = 0;
   FileTime LastWriteTime;  // universal time
 };

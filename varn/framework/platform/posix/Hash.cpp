@@ -1,38 +1,36 @@
 #include <varn/framework/platform/Hash.h>
 
-#include <openssl/evp.h>
+// The one-algorithm interface: the EVP one first sets up OpenSSL's providers and configuration,
+// some 2 MiB of memory for a hash that needs a hundred bytes; it is there in every OpenSSL 3 and
+// runs the same code.
+#define OPENSSL_SUPPRESS_DEPRECATED
+#include <openssl/sha.h>
 
 namespace varn::platform {
 
 struct Sha256::State {
-  EVP_MD_CTX* Context = nullptr;
+  SHA256_CTX Context;
   bool Good = false;
 };
 
 Sha256::Sha256() : FState(std::make_unique<State>()) {
-  FState->Context = EVP_MD_CTX_new();
-  FState->Good = FState->Context && EVP_DigestInit_ex(FState->Context, EVP_sha256(), nullptr) == 1;
+  FState->Good = SHA256_Init(&FState->Context) == 1;
 }
 
-Sha256::~Sha256() {
-  EVP_MD_CTX_free(FState->Context);
-}
+Sha256::~Sha256() = default;
 
 void Sha256::Update(const void* Data, size_t Count) {
-  if (FState->Good && Count > 0) FState->Good = EVP_DigestUpdate(FState->Context, Data, Count) == 1;
+  if (FState->Good && Count > 0) FState->Good = SHA256_Update(&FState->Context, Data, Count) == 1;
 }
 
 bool Sha256::Finish(Sha256Digest& Digest) {
-  unsigned int Length = 0;
-  const bool Done = FState->Good &&
-                    EVP_DigestFinal_ex(FState->Context, Digest.data(), &Length) == 1 &&
-                    Length == Digest.size();
+  const bool Done = FState->Good && SHA256_Final(Digest.data(), &FState->Context) == 1;
   FState->Good = false;
   return Done;
 }
 
 bool Sha256Available() {
-  return EVP_sha256() != nullptr;
+  return true;
 }
 
 }  // namespace varn::platform

@@ -17,6 +17,19 @@ FileHandle FromHandle(HANDLE Handle) {
 }  // namespace
 
 std::optional<DirectoryEntry> FindEntry(const std::string& Pattern) {
+  // A plain name needs no directory search: its attributes come from one look-up, several
+  // times faster (under Wine a search reads the directory). Wildcards, including the DOS ones,
+  // and the names a search treats in its own way ("." and "..", nothing after the last
+  // separator) still go through FindFirstFileA.
+  const size_t Separator = Pattern.find_last_of("\\/:");
+  const std::string Last = Pattern.substr(Separator == std::string::npos ? 0 : Separator + 1);
+  if (!Last.empty() && Last != "." && Last != ".." &&
+      Last.find_first_of("*?<>\"") == std::string::npos &&
+      Pattern.find('\0') == std::string::npos) {
+    WIN32_FILE_ATTRIBUTE_DATA Data;
+    if (!GetFileAttributesExA(Pattern.c_str(), GetFileExInfoStandard, &Data)) return std::nullopt;
+    return DirectoryEntry{Last, Data.dwFileAttributes, FromWin32(Data.ftLastWriteTime)};
+  }
   WIN32_FIND_DATAA Data;
   const HANDLE Search = FindFirstFileA(Pattern.c_str(), &Data);
   if (Search == INVALID_HANDLE_VALUE) return std::nullopt;
