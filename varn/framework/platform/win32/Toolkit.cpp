@@ -231,7 +231,9 @@ class TWin32Toolkit final : public TToolkit {
     // a call into the window system (under Wine a round trip to its server and a look at the X
     // connection). A person notices nothing below a hundredth of a second, so the queue is
     // asked at most that often.
-    const ULONGLONG Now = GetTickCount64();
+    // GetTickCount, not GetTickCount64, which Windows before Vista lacks; the unsigned difference
+    // stays right across its wrap every 49 days.
+    const DWORD Now = GetTickCount();
     if (Now - FLastPump < PumpInterval) return std::nullopt;
     FLastPump = Now;
     MSG Message;
@@ -438,11 +440,11 @@ class TWin32Toolkit final : public TToolkit {
     DispatchMessageA(&Message);
   }
 
-  static constexpr ULONGLONG PumpInterval = 10;  // milliseconds
+  static constexpr DWORD PumpInterval = 10;  // milliseconds
 
   TApplication& FApplication;
   HWND FApplicationWindow = nullptr;
-  ULONGLONG FLastPump = 0;
+  DWORD FLastPump = 0;
   std::string FShownTitle;
   // A program has a form or two: a list searched in order serves them, without a tree's code
   // in the download.
