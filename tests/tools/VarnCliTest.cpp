@@ -933,10 +933,7 @@ TEST(VarnCli, ListAlignsAnyNameAndEndsQuietlyAtAClosedPipe) {
   EXPECT_EQ(List.Status, 0);
   // Where "Size" ends in the heading, every size ends, counted in characters as a UTF-8
   // terminal shows them.
-  const auto Characters = [](const std::string& Text) {
-    return std::count_if(Text.begin(), Text.end(), [](char C) { return (C & 0xC0) != 0x80; });
-  };
-  std::vector<long> Ends;
+  std::vector<size_t> Ends;
   std::string Line;
   for (const char C : List.Out) {
     if (C != '\n') {
@@ -946,10 +943,10 @@ TEST(VarnCli, ListAlignsAnyNameAndEndsQuietlyAtAClosedPipe) {
     const bool Heading = Line.rfind("Index", 0) == 0;
     const size_t Size = Line.find(Heading ? "Size" : " B ");
     if (Size != std::string::npos && (Heading || Line[0] == ' '))
-      Ends.push_back(Characters(Line.substr(0, Size + (Heading ? 4 : 2))));
+      Ends.push_back(Utf8Characters(Line.substr(0, Size + (Heading ? 4 : 2))));
     Line.clear();
   }
-  EXPECT_EQ(Ends, std::vector<long>(4, Ends.empty() ? 0 : Ends[0])) << List.Out;
+  EXPECT_EQ(Ends, std::vector<size_t>(4, Ends.empty() ? 0 : Ends[0])) << List.Out;
 
   // The reader has gone before varn writes: it ends as coreutils do, by SIGPIPE, silently.
   const Outcome Piped =
