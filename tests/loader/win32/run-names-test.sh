@@ -31,7 +31,9 @@ listed() { (cd "$1" && find . -mindepth 1 -maxdepth 1 -printf '%f\n' | LC_ALL=C 
 mkdir -p "$work/source" "$work/media" "$work/by-varn"
 cp "$installer_exe" "$work/source/installer.exe"
 for name in "${names[@]}"; do printf '%s\r\n' "$name" >"$work/source/$name"; done
-windows_path() { "$VARN_WINE" winepath -w "$1" 2>/dev/null; }
+# Wine's Z: is the root of the Linux tree; saying so here spares a Wine process per path, which
+# under load has printed its own failure in place of the path.
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 (cd "$work/source" &&
   "$VARN_WINE" "$varn_exe" pack --output "$(windows_path "$work/media/setup.1")" installer.exe \
     "${names[@]}" </dev/null) || fail "varn.exe pack"
