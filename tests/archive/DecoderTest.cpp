@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <numeric>
 #include <stdexcept>
 #include <vector>
@@ -194,6 +195,25 @@ TEST(Decoder, OneBytePerReadEqualsBlocksOverRandomStreams) {
       EXPECT_EQ(Other.Output, Blocks.Output);
       EXPECT_EQ(Other.Deliveries, Blocks.Deliveries);
     }
+  }
+}
+
+TEST(Decoder, AllPredictedGroupsFollowTheTableInAndOutOfRuns) {
+  // Half the flags 0xFF and literals of two values only: contexts of one value repeat, with table
+  // entries that continue the run and entries that break it; whole-block and 1- and 3-byte reads
+  // cut the groups at different places.
+  for (uint32_t Seed = 1; Seed <= 20; ++Seed) {
+    SCOPED_TRACE(testing::Message() << "seed " << Seed);
+    Bytes Input = testing_support::RandomBytes(20000 + Seed, Seed);
+    for (size_t I = 0; I < Input.size();) {
+      const uint8_t Flag = Input[I] & 1 ? 0xFF : Input[I];
+      Input[I++] = Flag;
+      for (int Literal = std::popcount(Flag); Literal < 8 && I < Input.size(); ++Literal, ++I)
+        Input[I] = static_cast<uint8_t>(Input[I] >> 7);
+    }
+    const Bytes Expected = ReferenceDecode(Input);
+    for (size_t Piece : {size_t{8192}, size_t{1}, size_t{3}})
+      EXPECT_EQ(Decode(Input, Piece).Output, Expected) << "reads of " << Piece;
   }
 }
 

@@ -3,32 +3,29 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstring>
 #include <utility>
 
 namespace varn {
 
 // The decoding loop works on local copies of the context, the table pointer and the buffer
 // positions, and writes them back to the fields only around a handler call (so a handler, or
-// a derived class, sees the fields as the event contract has them). Per flag byte it picks one of
-// two ways: when the input block holds eight more bytes and the output block has room for
-// eight, the whole group is decoded at once, without any check; otherwise bit by bit, with
-// GetByte and PutByte in their plain form. Either way the events fire at the same points.
+// a derived class, sees the fields as the event contract has them). It counts the groups (a flag
+// byte and its literals) that surely fit into what is left of the input block and of the output
+// block, and decodes that many at once, without any check; a group that may not fit goes bit by
+// bit, with GetByte and PutByte in their plain form. Either way the events fire at the same points.
 //
-// The whole-group way dispatches once on the flag byte to a routine made for that value, in
-// which each bit is fixed at compile time: no branch per bit (the bits of real data are close
-// to random, so such branches mispredict often), and a literal's index does not wait for the
-// bytes before it unless they were predicted.
+// A group is decoded by a routine made for its flag value, in which each bit is fixed at compile
+// time: no branch per bit (the bits of real data are close to random, so such branches mispredict
+// often), and a literal's index does not wait for the bytes before it unless they were predicted.
+// Each routine jumps on to the next group's routine itself rather than returning to a loop: the
+// jump at the end of each routine is one more place where the processor can learn which flag
+// tends to follow which. Where the download's size counts more (VARN_SMALL_DECODER: the Windows
+// build), the routines return to a loop instead, which spares that jump's code in all 256 of them.
 
 namespace {
 
 constexpr int32_t BlockSize = static_cast<int32_t>(std::tuple_size_v<TVSCBuffer>);
-
-struct GroupState {
-  const uint8_t* Source;  // the group's first literal
-  uint32_t Last, Second;
-};
-
-using GroupRoutine = GroupState (*)(GroupState State, uint8_t* Table, uint8_t* Target);
 
 template <uint32_t Flag, uint32_t Bit>
 [[gnu::always_inline]] inline void DecodeBit(const uint8_t* Source, uint8_t* Table, uint8_t* Target,
@@ -47,27 +44,88 @@ template <uint32_t Flag, uint32_t Bit>
   Last = C;
 }
 
+// Decodes the group whose flag byte is at Source into Target[0..8); returns the next flag's place.
 template <uint32_t Flag, uint32_t... Bits>
-GroupState DecodeGroup(GroupState State, uint8_t* Table, uint8_t* Target,
-                       std::integer_sequence<uint32_t, Bits...>) {
-  (DecodeBit<Flag, Bits>(State.Source, Table, Target, State.Last, State.Second), ...);
-  State.Source += 8 - std::popcount(Flag);
+[[gnu::always_inline]] inline const uint8_t* DecodeGroup(const uint8_t* Source, uint8_t* Table,
+                                                         uint8_t* Target, uint32_t& Last,
+                                                         uint32_t& Second,
+                                                         std::integer_sequence<uint32_t, Bits...>) {
+  ++Source;
+  if (Flag == 0xFF && Last == Second && Table[(Last << 7) ^ Last] == Last) {
+    // A run of one byte value (padding, mostly) predicts itself: eight bytes without waiting
+    // for eight table reads in a row.
+    std::memset(Target, static_cast<int>(Last), 8);
+  } else {
+    (DecodeBit<Flag, Bits>(Source, Table, Target, Last, Second), ...);
+  }
+  return Source + 8 - std::popcount(Flag);
+}
+
+constexpr auto EightBits = std::make_integer_sequence<uint32_t, 8>();
+
+#ifndef VARN_SMALL_DECODER
+
+// Decodes Groups (at least 1) groups from Source into Target; returns the input position after
+// the last one.
+using GroupRoutine = const uint8_t* (*)(const uint8_t* Source, uint8_t* Table, uint8_t* Target,
+                                        uint32_t Last, uint32_t Second, int32_t Groups);
+extern const std::array<GroupRoutine, 256> GroupRoutines;
+
+template <uint32_t Flag>
+const uint8_t* DecodeGroups(const uint8_t* Source, uint8_t* Table, uint8_t* Target, uint32_t Last,
+                            uint32_t Second, int32_t Groups) {
+  Source = DecodeGroup<Flag>(Source, Table, Target, Last, Second, EightBits);
+  if (--Groups == 0) return Source;
+  return GroupRoutines[*Source](Source, Table, Target + 8, Last, Second, Groups);
+}
+
+// Groups (at least 1) groups, which surely fit, from Source into Target; the context follows
+// the output.
+const uint8_t* DecodeFitting(const uint8_t* Source, uint8_t* Table, uint8_t* Target, uint32_t& Last,
+                             uint32_t& Second, int32_t Groups) {
+  Source = GroupRoutines[*Source](Source, Table, Target, Last, Second, Groups);
+  Last = Target[8 * Groups - 1];
+  Second = Target[8 * Groups - 2];
+  return Source;
+}
+
+#else
+
+struct GroupState {
+  const uint8_t* Source;
+  uint32_t Last, Second;
+};
+using GroupRoutine = GroupState (*)(GroupState State, uint8_t* Table, uint8_t* Target);
+
+template <uint32_t Flag>
+GroupState DecodeGroups(GroupState State, uint8_t* Table, uint8_t* Target) {
+  State.Source =
+      DecodeGroup<Flag>(State.Source, Table, Target, State.Last, State.Second, EightBits);
   return State;
 }
 
-template <uint32_t Flag>
-GroupState DecodeGroup(GroupState State, uint8_t* Table, uint8_t* Target) {
-  return DecodeGroup<Flag>(State, Table, Target, std::make_integer_sequence<uint32_t, 8>());
-}
+#endif
 
 template <uint32_t... Flags>
 constexpr std::array<GroupRoutine, 256> MakeGroupRoutines(
     std::integer_sequence<uint32_t, Flags...>) {
-  return {&DecodeGroup<Flags>...};
+  return {&DecodeGroups<Flags>...};
 }
 
 constexpr std::array<GroupRoutine, 256> GroupRoutines =
     MakeGroupRoutines(std::make_integer_sequence<uint32_t, 256>());
+
+#ifdef VARN_SMALL_DECODER
+const uint8_t* DecodeFitting(const uint8_t* Source, uint8_t* Table, uint8_t* Target, uint32_t& Last,
+                             uint32_t& Second, int32_t Groups) {
+  GroupState State{Source, Last, Second};
+  for (uint8_t* const End = Target + 8 * Groups; Target != End; Target += 8)
+    State = GroupRoutines[*State.Source](State, Table, Target);
+  Last = State.Last;
+  Second = State.Second;
+  return State.Source;
+}
+#endif
 
 }  // namespace
 
@@ -131,18 +189,16 @@ void TVarnStreamCompress::Decompress() {
 
   for (;;) {
     if (Pos >= Count && !Refill()) return Finish();
-    uint32_t Flag = In[Pos++];
-
-    if (Count - Pos >= 8 && Pending <= BlockSize - 8) {
-      // The whole group fits: no refill and no delivery can fall inside it.
-      const GroupState State = GroupRoutines[Flag]({In + Pos, Last, Second}, Table, Out + Pending);
-      Pos = static_cast<int32_t>(State.Source - In);
-      Last = State.Last;
-      Second = State.Second;
-      Pending += 8;
+    // A group takes at most nine input bytes and exactly eight output bytes.
+    const int32_t Groups = std::min((Count - Pos) / 9, (BlockSize - Pending) / 8);
+    if (Groups > 0) {
+      Pos = static_cast<int32_t>(
+          DecodeFitting(In + Pos, Table, Out + Pending, Last, Second, Groups) - In);
+      Pending += 8 * Groups;
       continue;
     }
 
+    uint32_t Flag = In[Pos++];
     for (int Bit = 0; Bit < 8; ++Bit, Flag >>= 1) {
       const uint32_t Index = (Second << 7) ^ Last;
       uint32_t C;
