@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <varn/framework/DateTime.h>
 #include <varn/framework/Exceptions.h>
 #include "tests/common/TestSupport.h"
@@ -49,6 +51,54 @@ TEST(FileStream, CreatesTruncatesAndReadsBack) {
   EXPECT_EQ(std::string(Buffer, 2), "bc");
   EXPECT_EQ(In.Write("z", 1), 0);  // read-only
   EXPECT_EQ(In.Seek(-10, TSeekOrigin::soCurrent), -1);
+}
+
+TEST(BufferedFileStream, ReadsSeeksAndWritesAsAFileStreamDoes) {
+  TempDir Dir;
+  const std::string Path = Dir / "f.bin";
+  std::string Content;
+  for (int I = 0; I < 100; ++I)
+    Content += static_cast<char>('0' + I % 64);
+  WriteFile(Path, Content);
+  TBufferedFileStream S(Path, TFileMode::fmCreate, 16);
+  S.WriteBuffer(Content.data(), static_cast<int32_t>(Content.size()));
+  S.SetPosition(0);
+
+  // Reads smaller than, across and larger than the buffer, each from where the last one ended.
+  std::string Got;
+  for (int32_t Step : {3, 13, 5, 40, 1, 30, 50}) {
+    char Buffer[64];
+    const int32_t N = S.Read(Buffer, Step);
+    Got.append(Buffer, static_cast<size_t>(N));
+    EXPECT_EQ(S.Position(), static_cast<int64_t>(Got.size()));
+  }
+  EXPECT_EQ(Got, Content);
+
+  // Seeks within what was read ahead, behind it, before it and from the end.
+  char C = 0;
+  S.SetPosition(20);
+  S.ReadBuffer(&C, 1);
+  for (const auto& [Offset, Origin, Expected] : {std::tuple{2, TSeekOrigin::soCurrent, 23},
+                                                 {-6, TSeekOrigin::soCurrent, 18},
+                                                 {50, TSeekOrigin::soCurrent, 69},
+                                                 {-30, TSeekOrigin::soCurrent, 40},
+                                                 {-1, TSeekOrigin::soEnd, 99},
+                                                 {5, TSeekOrigin::soBeginning, 5}}) {
+    EXPECT_EQ(S.Seek(Offset, Origin), Expected);
+    S.ReadBuffer(&C, 1);
+    EXPECT_EQ(C, Content[static_cast<size_t>(Expected)]) << Offset;
+  }
+  EXPECT_EQ(S.Seek(-100, TSeekOrigin::soCurrent), -1);
+  EXPECT_EQ(S.Position(), 6);
+
+  // A write lands where the reader stands, not where the read-ahead left the file.
+  S.WriteBuffer("##", 2);
+  EXPECT_EQ(S.Position(), 8);
+  EXPECT_EQ(S.Size(), 100);
+  S.SetPosition(0);
+  Got.assign(100, ' ');
+  S.ReadBuffer(Got.data(), 100);
+  EXPECT_EQ(Got, Content.substr(0, 6) + "##" + Content.substr(8));
 }
 
 TEST(FileStream, ReportsWhatCannotBeOpenedOrCreated) {

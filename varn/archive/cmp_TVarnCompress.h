@@ -138,6 +138,7 @@ class TVarnCompress : public TVarnStreamCompress {
   void ExtractSelection();
   void WriteCurrentFile(const std::string& Target);
   bool ReadCurrentVolume(TVSCBuffer& Buf, int32_t& Want, int32_t& Read);
+  void WritePending();
   void MakeDoneReport();
   void CheckSealOfCurrentFile();
   std::string TargetPath() const;
@@ -145,6 +146,10 @@ class TVarnCompress : public TVarnStreamCompress {
   uint8_t FOperation = opNone;
   int32_t FCurrentDisk = 0;
   std::unique_ptr<TStream> FDestFile;
+  // Decoded bytes on their way to FDestFile, which gets them in pieces of a few blocks: far
+  // fewer calls to the OS than one per block.
+  std::unique_ptr<uint8_t[]> FWriteBehind;
+  int32_t FWriteBehindCount = 0;
   const TFileHeader* FCurrentHeader = nullptr;
   int32_t FCurrentIndex = -1;
   TlzhFileStats FStats;

@@ -1,5 +1,6 @@
 // Extraction: Extract, OpenVolume, the decoder's read and write handlers, the done report.
 #include <algorithm>
+#include <cstring>
 
 #include <varn/archive/TargetPath.h>
 #include <varn/archive/cmp_TVarnCompress.h>
@@ -13,6 +14,9 @@ namespace varn {
 namespace {
 
 constexpr int32_t BlockSize = 8192;
+// What the destination gets at once, and what a volume is read ahead by.
+constexpr int32_t WritePieceSize = 8 * BlockSize;
+constexpr int32_t ReadAheadSize = 8 * BlockSize;
 
 // The 32-bit counters of the status record wrap instead of overflowing, whatever the header
 // values.
@@ -100,6 +104,7 @@ void TVarnCompress::WriteCurrentFile(const std::string& Target) {
     FDestFile.reset();
     FSourceFile.reset();
     FOutputHash.reset();
+    FWriteBehindCount = 0;
   });
   const TFileHeaderRecord& Header = FCurrentHeader->Record;
   OpenVolume(FSourceFile, Header.FirstDisk() == 0 ? 1 : Header.FirstDisk(), FCompressedFile);
@@ -118,6 +123,7 @@ void TVarnCompress::WriteCurrentFile(const std::string& Target) {
   if (CheckSeal && FSeal.State == TSealState::Present)
     FOutputHash = std::make_unique<platform::Sha256>();
   Decompress();
+  WritePending();
   if (FOutputHash) CheckSealOfCurrentFile();
 
   if (FDestFile->Size() != Header.OriginalSize()) throw EVCWrongDecompressedSize(Header.FileName());
@@ -131,6 +137,13 @@ std::unique_ptr<TStream> TVarnCompress::CreateDestination(const std::string& Tar
 
 bool TVarnCompress::SetDestinationDate(TStream& Destination, int32_t FileDate) {
   return static_cast<TFileStream&>(Destination).SetFileDate(FileDate);
+}
+
+void TVarnCompress::WritePending() {
+  const int32_t Count = FWriteBehindCount;
+  if (Count == 0) return;
+  FWriteBehindCount = 0;
+  if (FDestFile->Write(FWriteBehind.get(), Count) < Count) DiskFull();
 }
 
 void TVarnCompress::MakeDoneReport() {
@@ -161,7 +174,8 @@ void TVarnCompress::OpenVolume(std::unique_ptr<TFileStream>& Stream, int32_t Num
     }
     if (Found) {
       try {
-        Stream = std::make_unique<TFileStream>(Name, TFileMode::fmOpenReadShared);
+        Stream =
+            std::make_unique<TBufferedFileStream>(Name, TFileMode::fmOpenReadShared, ReadAheadSize);
       } catch (const EFOpenError&) {
         throw EVCCouldNotOpenCompressedFile(Name);
       }
@@ -209,7 +223,11 @@ void TVarnCompress::ExtractOnWriteBuffer(TVarnStreamCompress&, TVSCBuffer& Buf, 
   if (Abort) throw EVCStop();
   Application().ProcessMessages();
   if (!FDestFile) throw Exception("OnWriteBuffer has Nil DestFile");
-  if (FDestFile->Write(Buf.data(), BIB) < BIB) DiskFull();
+  if (FWriteBehindCount > WritePieceSize - BIB) WritePending();
+  if (!FWriteBehind) FWriteBehind = std::make_unique<uint8_t[]>(WritePieceSize);
+  std::memcpy(&FWriteBehind[static_cast<size_t>(FWriteBehindCount)], Buf.data(),
+              static_cast<size_t>(BIB));
+  FWriteBehindCount += BIB;
   if (FOutputHash) FOutputHash->Update(Buf.data(), static_cast<size_t>(BIB));
   FStats.PercentDone = PercentOf(FStats.BytesDone, FStats.CompressedSize);
   FStats.TotalPercent = PercentOf(FStats.TotalBytesDone, FStats.TotalCompressedSize);

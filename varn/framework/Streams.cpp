@@ -1,6 +1,7 @@
 #include <varn/framework/Streams.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include <varn/framework/Exceptions.h>
@@ -87,6 +88,52 @@ bool TFileStream::SetFileDate(int32_t FileDate) {
                                          static_cast<uint16_t>(Packed & 0xFFFF), Local) &&
          platform::LocalFileTimeToFileTime(Local, Universal) &&
          platform::SetFileLastWriteTime(FHandle, Universal);
+}
+
+TBufferedFileStream::TBufferedFileStream(const std::string& FileName, TFileMode Mode,
+                                         int32_t BufferSize)
+    : TFileStream(FileName, Mode),
+      FBuffer(std::make_unique<uint8_t[]>(static_cast<size_t>(std::max(BufferSize, 1)))),
+      FBufferSize(std::max(BufferSize, 1)) {}
+
+int32_t TBufferedFileStream::Read(void* Buffer, int32_t Count) {
+  auto* Target = static_cast<uint8_t*>(Buffer);
+  int32_t Done = 0;
+  while (Done < Count) {
+    if (FBufferPos == FBufferEnd) {
+      // A request as large as the buffer needs no copy through it.
+      if (Count - Done >= FBufferSize) return Done + TFileStream::Read(Target + Done, Count - Done);
+      FBufferPos = 0;
+      FBufferEnd = TFileStream::Read(FBuffer.get(), FBufferSize);
+      if (FBufferEnd == 0) break;
+    }
+    const int32_t N = std::min(Count - Done, FBufferEnd - FBufferPos);
+    std::memcpy(Target + Done, FBuffer.get() + FBufferPos, static_cast<size_t>(N));
+    FBufferPos += N;
+    Done += N;
+  }
+  return Done;
+}
+
+int32_t TBufferedFileStream::Write(const void* Buffer, int32_t Count) {
+  if (FBufferPos != FBufferEnd) {
+    if (TFileStream::Seek(FBufferPos - FBufferEnd, TSeekOrigin::soCurrent) < 0) return 0;
+    FBufferPos = FBufferEnd = 0;
+  }
+  return TFileStream::Write(Buffer, Count);
+}
+
+int64_t TBufferedFileStream::Seek(int64_t Offset, TSeekOrigin Origin) {
+  // The file stands ahead of this stream by what was read ahead and not handed out.
+  const int32_t Ahead = FBufferEnd - FBufferPos;
+  if (Origin == TSeekOrigin::soCurrent) {
+    if (Offset == 0) return TFileStream::Seek(0, Origin) - Ahead;
+    if (Offset < INT64_MIN + Ahead) return -1;
+    Offset -= Ahead;
+  }
+  const int64_t Result = TFileStream::Seek(Offset, Origin);
+  if (Result >= 0) FBufferPos = FBufferEnd = 0;
+  return Result;
 }
 
 int32_t TMemoryStream::Read(void* Buffer, int32_t Count) {

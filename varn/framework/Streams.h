@@ -3,6 +3,7 @@
 // Positions and sizes are 64-bit; Read and Write move at most Count bytes and return how many
 // they moved, never throwing; ReadBuffer and WriteBuffer throw when they fall short.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,24 @@ class TFileStream : public TStream {
   // Kept here, so that asking for the position costs no call to the OS (extraction asks once
   // per block).
   int64_t FPosition = 0;
+};
+
+// A file stream that reads ahead: the file is read in pieces of BufferSize, so reading it in
+// small steps costs few calls to the OS. A Seek forgets what was read ahead (asking for the
+// position does not); writes go straight to the file, at the position the reader has reached.
+class TBufferedFileStream : public TFileStream {
+ public:
+  TBufferedFileStream(const std::string& FileName, TFileMode Mode, int32_t BufferSize = 65536);
+
+  int32_t Read(void* Buffer, int32_t Count) override;
+  int32_t Write(const void* Buffer, int32_t Count) override;
+  int64_t Seek(int64_t Offset, TSeekOrigin Origin) override;
+
+ private:
+  std::unique_ptr<uint8_t[]> FBuffer;
+  int32_t FBufferSize;
+  int32_t FBufferPos = 0;  // the next byte to hand out
+  int32_t FBufferEnd = 0;  // what the last read from the file placed
 };
 
 class TMemoryStream : public TStream {

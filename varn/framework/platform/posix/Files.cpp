@@ -100,6 +100,14 @@ bool CreateDirectory(const std::string& Path) {
   return !Path.empty() && mkdir(posix::ToNative(Path).c_str(), 0777) == 0;
 }
 
+namespace {
+// Of the status flags that F_SETFL changes, our opens set O_NONBLOCK alone: clearing all of them
+// clears it without asking for the others first.
+void ClearNonBlocking(int Fd) {
+  fcntl(Fd, F_SETFL, 0);
+}
+}  // namespace
+
 FileHandle OpenFile(const std::string& Path) {
   if (Path.empty() || Path.find('\0') != std::string::npos) return InvalidFileHandle;
   const int Fd = open(posix::ToNative(Path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -110,7 +118,7 @@ FileHandle OpenFile(const std::string& Path) {
     close(Fd);
     return InvalidFileHandle;
   }
-  fcntl(Fd, F_SETFL, fcntl(Fd, F_GETFL) & ~O_NONBLOCK);
+  ClearNonBlocking(Fd);
   return Fd;
 }
 
@@ -125,11 +133,11 @@ FileHandle CreateFile(const std::string& Path) {
   // A file without write permission is refused even for root, as Windows refuses to replace
   // a read-only file.
   if (fstat(Fd, &Status) != 0 || !S_ISREG(Status.st_mode) || (Status.st_mode & S_IWUSR) == 0 ||
-      ftruncate(Fd, 0) != 0) {
+      (Status.st_size != 0 && ftruncate(Fd, 0) != 0)) {
     close(Fd);
     return InvalidFileHandle;
   }
-  fcntl(Fd, F_SETFL, fcntl(Fd, F_GETFL) & ~O_NONBLOCK);
+  ClearNonBlocking(Fd);
   return Fd;
 }
 
