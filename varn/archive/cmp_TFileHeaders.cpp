@@ -12,9 +12,8 @@ namespace varn {
 
 namespace {
 
-std::string ReadSlot(const uint8_t* Slot, size_t Max) {
-  const size_t Length = std::min<size_t>(Slot[0], Max);
-  return std::string(reinterpret_cast<const char*>(Slot + 1), Length);
+std::string_view ReadSlot(const uint8_t* Slot, size_t Max) {
+  return {reinterpret_cast<const char*>(Slot + 1), std::min<size_t>(Slot[0], Max)};
 }
 
 void WriteSlot(uint8_t* Slot, size_t Max, const std::string& Value) {
@@ -33,6 +32,9 @@ int32_t TFileHeaderRecord::DataEnd() const {
   return bytes::LoadI32(&Bytes[DataEndOffset]);
 }
 std::string TFileHeaderRecord::FileName() const {
+  return std::string(FileNameView());
+}
+std::string_view TFileHeaderRecord::FileNameView() const {
   return ReadSlot(&Bytes[FileNameOffset], FileNameMax);
 }
 int32_t TFileHeaderRecord::NextHeader() const {
@@ -48,7 +50,7 @@ int32_t TFileHeaderRecord::CompressedSize() const {
   return bytes::LoadI32(&Bytes[CompressedSizeOffset]);
 }
 std::string TFileHeaderRecord::Version() const {
-  return ReadSlot(&Bytes[VersionOffset], VersionMax);
+  return std::string(ReadSlot(&Bytes[VersionOffset], VersionMax));
 }
 
 void TFileHeaderRecord::SetFileDate(double Value) {
@@ -122,7 +124,7 @@ TFileHeader& TFileHeaders::GetFileHeaders(int32_t Index) const {
 int32_t TFileHeaders::IndexOfName(const std::string& Name) const {
   const std::string Key = GetDelimitedField(Name, 1, ";");
   for (int32_t I = 0; I < Count(); ++I)
-    if (SameTextAscii(Key, FItems[static_cast<size_t>(I)]->Record.FileName())) return I;
+    if (SameTextAscii(Key, FItems[static_cast<size_t>(I)]->Record.FileNameView())) return I;
   return -1;
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <varn/archive/EVCExceptions.h>
@@ -44,6 +45,8 @@ class TFileHeaderRecord {
   uint8_t LastDisk() const { return Bytes[LastDiskOffset]; }
   int32_t DataEnd() const;
   std::string FileName() const;
+  // The same text, in place: valid as long as the record.
+  std::string_view FileNameView() const;
   int32_t NextHeader() const;
   int32_t OriginalSize() const;
   int32_t DataStart() const;

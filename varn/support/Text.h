@@ -3,6 +3,7 @@
 // compared folding only the ASCII letters.
 #include <algorithm>
 #include <string>
+#include <string_view>
 
 namespace varn {
 
@@ -15,7 +16,7 @@ inline char UpperAscii(char C) {
   return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 32) : C;
 }
 
-inline bool SameTextAscii(const std::string& A, const std::string& B) {
+inline bool SameTextAscii(std::string_view A, std::string_view B) {
   return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char X, char Y) {
            return UpperAscii(X) == UpperAscii(Y);
          });
