@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 using namespace varn;
@@ -44,6 +46,33 @@ TEST(Sha256, MatchesThePublishedVectors) {
       if (Piece == 1 && Data.size() > 1000) continue;
       EXPECT_EQ(DigestOf(Data, Piece), Expected) << Data.size() << " bytes, pieces of " << Piece;
     }
+}
+
+TEST(Sha256, PiecesOfEverySizeInterleavedAcrossHashesKeepTheirOrder) {
+  // Large pieces may be hashed on another thread; small ones after them must wait their turn.
+  std::string Data;
+  for (uint32_t I = 0; Data.size() < 3'000'000; ++I)
+    Data += static_cast<char>((I * 2654435761u) >> 24);
+  const std::string Expected = DigestOf(Data, 8192);
+  const size_t Sizes[] = {5, 70'000, 1, 20'000, 1 << 20, 16'383, 16'384, 65'536, 300'000};
+  platform::Sha256 First, Second;
+  size_t At = 0;
+  for (size_t Turn = 0; At < Data.size(); ++Turn) {
+    const size_t N = std::min(Sizes[Turn % std::size(Sizes)], Data.size() - At);
+    First.Update(Data.data() + At, N);
+    Second.Update(Data.data() + At, N);
+    At += N;
+  }
+  platform::Sha256Digest A{}, B{};
+  ASSERT_TRUE(First.Finish(A));
+  ASSERT_TRUE(Second.Finish(B));
+  EXPECT_EQ(Hex(A), Expected);
+  EXPECT_EQ(Hex(B), Expected);
+  // Given up with pieces still on their way: the hash waits for them before it goes.
+  for (int I = 0; I < 8; ++I) {
+    platform::Sha256 Abandoned;
+    Abandoned.Update(Data.data(), Data.size());
+  }
 }
 
 TEST(Sha256, IsSpentAfterFinish) {

@@ -143,6 +143,7 @@ void TVarnCompress::WritePending() {
   const int32_t Count = FWriteBehindCount;
   if (Count == 0) return;
   FWriteBehindCount = 0;
+  if (FOutputHash) FOutputHash->Update(FWriteBehind.get(), static_cast<size_t>(Count));
   if (FDestFile->Write(FWriteBehind.get(), Count) < Count) DiskFull();
 }
 
@@ -228,7 +229,6 @@ void TVarnCompress::ExtractOnWriteBuffer(TVarnStreamCompress&, TVSCBuffer& Buf, 
   std::memcpy(&FWriteBehind[static_cast<size_t>(FWriteBehindCount)], Buf.data(),
               static_cast<size_t>(BIB));
   FWriteBehindCount += BIB;
-  if (FOutputHash) FOutputHash->Update(Buf.data(), static_cast<size_t>(BIB));
   FStats.PercentDone = PercentOf(FStats.BytesDone, FStats.CompressedSize);
   FStats.TotalPercent = PercentOf(FStats.TotalBytesDone, FStats.TotalCompressedSize);
   if (OnStatus) OnStatus(*this, FStats);
