@@ -225,7 +225,7 @@ void TVarnCompress::ExtractOnWriteBuffer(TVarnStreamCompress&, TVSCBuffer& Buf, 
   Application().ProcessMessages();
   if (!FDestFile) throw Exception("OnWriteBuffer has Nil DestFile");
   if (FWriteBehindCount > WritePieceSize - BIB) WritePending();
-  if (!FWriteBehind) FWriteBehind = std::make_unique<uint8_t[]>(WritePieceSize);
+  if (!FWriteBehind) FWriteBehind = std::make_unique_for_overwrite<uint8_t[]>(WritePieceSize);
   std::memcpy(&FWriteBehind[static_cast<size_t>(FWriteBehindCount)], Buf.data(),
               static_cast<size_t>(BIB));
   FWriteBehindCount += BIB;

@@ -21,11 +21,17 @@ namespace varn {
 // Each routine jumps on to the next group's routine itself rather than returning to a loop: the
 // jump at the end of each routine is one more place where the processor can learn which flag
 // tends to follow which. Where the download's size counts more (VARN_SMALL_DECODER: the Windows
-// build), the routines return to a loop instead, which spares that jump's code in all 256 of them.
+// build), the routines return to a loop instead, which spares that jump's code in all 256 of them,
+// and runs of one value take the table chain like any other group.
 
 namespace {
 
 constexpr int32_t BlockSize = static_cast<int32_t>(std::tuple_size_v<TVSCBuffer>);
+#ifdef VARN_SMALL_DECODER
+constexpr bool SmallDecoder = true;
+#else
+constexpr bool SmallDecoder = false;
+#endif
 
 template <uint32_t Flag, uint32_t Bit>
 [[gnu::always_inline]] inline void DecodeBit(const uint8_t* Source, uint8_t* Table, uint8_t* Target,
@@ -51,7 +57,7 @@ template <uint32_t Flag, uint32_t... Bits>
                                                          uint32_t& Second,
                                                          std::integer_sequence<uint32_t, Bits...>) {
   ++Source;
-  if (Flag == 0xFF && Last == Second && Table[(Last << 7) ^ Last] == Last) {
+  if (Flag == 0xFF && !SmallDecoder && Last == Second && Table[(Last << 7) ^ Last] == Last) {
     // A run of one byte value (padding, mostly) predicts itself: eight bytes without waiting
     // for eight table reads in a row.
     std::memset(Target, static_cast<int>(Last), 8);

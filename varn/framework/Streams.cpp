@@ -93,7 +93,8 @@ bool TFileStream::SetFileDate(int32_t FileDate) {
 TBufferedFileStream::TBufferedFileStream(const std::string& FileName, TFileMode Mode,
                                          int32_t BufferSize)
     : TFileStream(FileName, Mode),
-      FBuffer(std::make_unique<uint8_t[]>(static_cast<size_t>(std::max(BufferSize, 1)))),
+      FBuffer(
+          std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(std::max(BufferSize, 1)))),
       FBufferSize(std::max(BufferSize, 1)) {}
 
 int32_t TBufferedFileStream::Read(void* Buffer, int32_t Count) {
@@ -116,24 +117,21 @@ int32_t TBufferedFileStream::Read(void* Buffer, int32_t Count) {
 }
 
 int32_t TBufferedFileStream::Write(const void* Buffer, int32_t Count) {
-  if (FBufferPos != FBufferEnd) {
-    if (TFileStream::Seek(FBufferPos - FBufferEnd, TSeekOrigin::soCurrent) < 0) return 0;
-    FBufferPos = FBufferEnd = 0;
-  }
-  return TFileStream::Write(Buffer, Count);
+  return DropReadAhead() ? TFileStream::Write(Buffer, Count) : 0;
 }
 
 int64_t TBufferedFileStream::Seek(int64_t Offset, TSeekOrigin Origin) {
+  if (Origin == TSeekOrigin::soCurrent && Offset == 0)
+    return TFileStream::Seek(0, Origin) - (FBufferEnd - FBufferPos);
+  return DropReadAhead() ? TFileStream::Seek(Offset, Origin) : -1;
+}
+
+bool TBufferedFileStream::DropReadAhead() {
   // The file stands ahead of this stream by what was read ahead and not handed out.
   const int32_t Ahead = FBufferEnd - FBufferPos;
-  if (Origin == TSeekOrigin::soCurrent) {
-    if (Offset == 0) return TFileStream::Seek(0, Origin) - Ahead;
-    if (Offset < INT64_MIN + Ahead) return -1;
-    Offset -= Ahead;
-  }
-  const int64_t Result = TFileStream::Seek(Offset, Origin);
-  if (Result >= 0) FBufferPos = FBufferEnd = 0;
-  return Result;
+  if (Ahead != 0 && TFileStream::Seek(-Ahead, TSeekOrigin::soCurrent) < 0) return false;
+  FBufferPos = FBufferEnd = 0;
+  return true;
 }
 
 int32_t TMemoryStream::Read(void* Buffer, int32_t Count) {

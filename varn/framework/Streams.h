@@ -82,6 +82,8 @@ class TBufferedFileStream : public TFileStream {
   int32_t FBufferSize;
   int32_t FBufferPos = 0;  // the next byte to hand out
   int32_t FBufferEnd = 0;  // what the last read from the file placed
+  // Sets the file back to this stream's position and forgets what was read ahead.
+  bool DropReadAhead();
 };
 
 class TMemoryStream : public TStream {
