@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include <pthread.h>
 #include <sched.h>
 
 // The one-algorithm interface: the EVP one first sets up OpenSSL's providers and configuration,
@@ -64,8 +65,12 @@ class HashingThread {
   // The one hashing thread of the process, started on first use; null when none can start.
   static HashingThread* Get() {
     static HashingThread* const Instance = Start();
-    return Instance;
+    return Forked ? nullptr : Instance;
   }
+
+  // Set in the child of a fork, which has no hashing thread: a hash that used the thread before
+  // the fork fails there instead of waiting forever, and new ones hash on the caller's thread.
+  static inline std::atomic<bool> Forked{false};
 
   void Queue(Sha256::State& Owner, const uint8_t* Data, size_t Count) {
     while (Count > 0) {
@@ -104,6 +109,7 @@ class HashingThread {
     // On one processor the waiting before sleeping would take turns with the caller's work.
     if (!SeveralProcessors()) return nullptr;
     auto* Thread = new HashingThread;
+    pthread_atfork(nullptr, nullptr, [] { Forked = true; });
     try {
       std::thread(&HashingThread::Run, Thread).detach();
     } catch (...) {
@@ -142,8 +148,13 @@ class HashingThread {
   bool FSleeping = false;
 };
 
-void WaitForBackground(Sha256::State& State) {
-  if (State.Background) HashingThread::Get()->WaitFor(State);
+// Waits for the pieces of State still queued; false when they are lost (a forked child).
+bool WaitForBackground(Sha256::State& State) {
+  if (!State.Background) return true;
+  HashingThread* const Thread = HashingThread::Get();
+  if (!Thread) return false;
+  Thread->WaitFor(State);
+  return true;
 }
 
 }  // namespace
@@ -166,11 +177,14 @@ void Sha256::Update(const void* Data, size_t Count) {
     }
     FState->Background = true;
   }
-  HashingThread::Get()->Queue(*FState, static_cast<const uint8_t*>(Data), Count);
+  if (HashingThread* const Thread = HashingThread::Get())
+    Thread->Queue(*FState, static_cast<const uint8_t*>(Data), Count);
+  else
+    FState->Good = false;
 }
 
 bool Sha256::Finish(Sha256Digest& Digest) {
-  WaitForBackground(*FState);
+  if (!WaitForBackground(*FState)) FState->Good = false;
   const bool Done = FState->Good && SHA256_Final(Digest.data(), &FState->Context) == 1;
   FState->Good = false;
   return Done;
