@@ -15,6 +15,17 @@ void NoteInterrupt(int Signal) {
   if (Caught == 0) Caught = Signal;
 }
 
+// Ends the process by Signal's default action, so that the parent sees that signal.
+[[noreturn]] void EndBySignal(int Signal) {
+  signal(Signal, SIG_DFL);
+  sigset_t Only;
+  sigemptyset(&Only);
+  sigaddset(&Only, Signal);
+  sigprocmask(SIG_UNBLOCK, &Only, nullptr);
+  raise(Signal);
+  _exit(128 + Signal);
+}
+
 }  // namespace
 
 void CatchInterrupts() {
@@ -35,15 +46,8 @@ bool Interrupted() {
 }
 
 void EndAsInterrupted() {
-  const int Signal = Caught != 0 ? Caught : SIGINT;
   std::fflush(nullptr);
-  signal(Signal, SIG_DFL);
-  sigset_t Only;
-  sigemptyset(&Only);
-  sigaddset(&Only, Signal);
-  sigprocmask(SIG_UNBLOCK, &Only, nullptr);
-  raise(Signal);
-  _exit(128 + Signal);
+  EndBySignal(Caught != 0 ? Caught : SIGINT);
 }
 
 bool LastWriteHadNoReader() {
@@ -51,13 +55,7 @@ bool LastWriteHadNoReader() {
 }
 
 void EndAsOutputClosed() {
-  signal(SIGPIPE, SIG_DFL);
-  sigset_t Only;
-  sigemptyset(&Only);
-  sigaddset(&Only, SIGPIPE);
-  sigprocmask(SIG_UNBLOCK, &Only, nullptr);
-  raise(SIGPIPE);
-  _exit(128 + SIGPIPE);
+  EndBySignal(SIGPIPE);
 }
 
 }  // namespace varn::platform
