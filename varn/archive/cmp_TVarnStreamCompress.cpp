@@ -85,16 +85,6 @@ const uint8_t* DecodeGroups(const uint8_t* Source, uint8_t* Table, uint8_t* Targ
   return GroupRoutines[*Source](Source, Table, Target + 8, Last, Second, Groups);
 }
 
-// Groups (at least 1) groups, which surely fit, from Source into Target; the context follows
-// the output.
-const uint8_t* DecodeFitting(const uint8_t* Source, uint8_t* Table, uint8_t* Target, uint32_t& Last,
-                             uint32_t& Second, int32_t Groups) {
-  Source = GroupRoutines[*Source](Source, Table, Target, Last, Second, Groups);
-  Last = Target[8 * Groups - 1];
-  Second = Target[8 * Groups - 2];
-  return Source;
-}
-
 #else
 
 struct GroupState {
@@ -121,7 +111,17 @@ constexpr std::array<GroupRoutine, 256> MakeGroupRoutines(
 constexpr std::array<GroupRoutine, 256> GroupRoutines =
     MakeGroupRoutines(std::make_integer_sequence<uint32_t, 256>());
 
-#ifdef VARN_SMALL_DECODER
+// Groups (at least 1) groups, which surely fit, from Source into Target; the context follows
+// the output.
+#ifndef VARN_SMALL_DECODER
+const uint8_t* DecodeFitting(const uint8_t* Source, uint8_t* Table, uint8_t* Target, uint32_t& Last,
+                             uint32_t& Second, int32_t Groups) {
+  Source = GroupRoutines[*Source](Source, Table, Target, Last, Second, Groups);
+  Last = Target[8 * Groups - 1];
+  Second = Target[8 * Groups - 2];
+  return Source;
+}
+#else
 const uint8_t* DecodeFitting(const uint8_t* Source, uint8_t* Table, uint8_t* Target, uint32_t& Last,
                              uint32_t& Second, int32_t Groups) {
   GroupState State{Source, Last, Second};

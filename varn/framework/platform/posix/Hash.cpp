@@ -169,18 +169,16 @@ Sha256::~Sha256() {
 
 void Sha256::Update(const void* Data, size_t Count) {
   if (Count == 0) return;
-  if (!FState->Background) {
-    HashingThread* const Thread = Count >= BackgroundFrom ? HashingThread::Get() : nullptr;
-    if (!Thread) {
-      if (FState->Good) FState->Good = SHA256_Update(&FState->Context, Data, Count) == 1;
-      return;
-    }
+  HashingThread* const Thread =
+      FState->Background || Count >= BackgroundFrom ? HashingThread::Get() : nullptr;
+  if (Thread) {
     FState->Background = true;
-  }
-  if (HashingThread* const Thread = HashingThread::Get())
     Thread->Queue(*FState, static_cast<const uint8_t*>(Data), Count);
-  else
-    FState->Good = false;
+  } else if (FState->Background) {
+    FState->Good = false;  // a forked child: the pieces before the fork are lost
+  } else if (FState->Good) {
+    FState->Good = SHA256_Update(&FState->Context, Data, Count) == 1;
+  }
 }
 
 bool Sha256::Finish(Sha256Digest& Digest) {
