@@ -122,7 +122,10 @@ StartResult StartProgramElevated(const std::string& Program, const std::string& 
   Execute.lpFile = File.c_str();
   Execute.lpParameters = Arguments.c_str();
   Execute.nShow = SW_SHOW;
-  if (!ShellExecuteExW(&Execute)) return StartFailure(GetLastError(), Program);
+  if (!ShellExecuteExW(&Execute)) {
+    const DWORD Error = GetLastError();
+    return StartFailure(Error, '"' + Program + '"');
+  }
   return StartResult{true, false, {}};
 }
 
