@@ -119,17 +119,16 @@ StartResult StartProgram(const std::string& CommandLine, bool Wait) {
   if (Parts.Argument) Arguments.push_back(const_cast<char*>(Argument.c_str()));
   Arguments.push_back(nullptr);
 
+  // The exec failure, if any, comes back through a pipe that a successful exec closes.
+  int Report[2];
+  if (pipe2(Report, O_CLOEXEC) != 0) return StartResult{false, false, strerror(errno)};
   // While we wait, an interrupt from the terminal is the program's to act on, as for system().
-  struct sigaction Ignore {
-  }, OldInterrupt{}, OldQuit{};
+  struct sigaction Ignore = {}, OldInterrupt = {}, OldQuit = {};
   Ignore.sa_handler = SIG_IGN;
   if (Wait) {
     sigaction(SIGINT, &Ignore, &OldInterrupt);
     sigaction(SIGQUIT, &Ignore, &OldQuit);
   }
-  // The exec failure, if any, comes back through a pipe that a successful exec closes.
-  int Report[2];
-  if (pipe2(Report, O_CLOEXEC) != 0) return StartResult{false, false, strerror(errno)};
   const pid_t Child = fork();
   if (Child == 0) {
     close(Report[0]);
