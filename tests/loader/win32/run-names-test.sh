@@ -56,6 +56,11 @@ done
   "$(windows_path "$media/setup.1")" </dev/null || fail "varn.exe extract"
 [ "$(listed "$by_varn")" = "$expected" ] ||
   fail "varn.exe extracted [$(listed "$by_varn" | tr '\n' '|')]"
+# A name given on the command line selects the file it names.
+mkdir -p "$work/one"
+"$VARN_WINE" "$varn_exe" extract --directory "$(windows_path "$work/one")" \
+  "$(windows_path "$media/setup.1")" "${names[1]}" </dev/null || fail "varn.exe extract NAME"
+[ "$(listed "$work/one")" = "${names[1]}" ] || fail "varn.exe extracted [$(listed "$work/one")]"
 
 temp_windows=$("$VARN_WINE" cmd /c echo %TEMP% </dev/null 2>/dev/null | tr -d '\r')
 temp=$("$VARN_WINE" winepath -u "$temp_windows" 2>/dev/null)
