@@ -13,8 +13,15 @@ class TPlatformLoaderEnvironment final : public TLoaderEnvironment {
 
   std::string CurrentDirectory() override { return platform::CurrentDirectory(); }
   std::optional<std::string> TemporaryPath() override { return platform::TemporaryPath(); }
-  void StartProgram(const std::string& CommandLine) override {
-    platform::StartProgram(CommandLine);
+  platform::StartResult StartProgram(const std::string& CommandLine) override {
+    // loader.exe, a windowed program, has no console and so never waits.
+    return platform::StartProgram(CommandLine,
+                                  platform::IsTerminal(platform::StandardStream::Input));
+  }
+  platform::StartResult StartProgramElevated(const std::string& Program,
+                                             const std::string& Parameters,
+                                             std::uintptr_t OwnerWindow) override {
+    return platform::StartProgramElevated(Program, Parameters, OwnerWindow);
   }
   void PostQuit(int32_t ExitCode) override { FApplication.PostQuit(ExitCode); }
 

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include <varn/framework/platform/Platform.h>
+
 namespace varn {
 class TApplication;
 }
@@ -19,8 +21,15 @@ class TLoaderEnvironment {
   // The directory for temporary files, normally with a trailing backslash; nothing when the
   // platform cannot name one.
   virtual std::optional<std::string> TemporaryPath() = 0;
-  // Starts the program of the command line without waiting; whether it started is not asked.
-  virtual void StartProgram(const std::string& CommandLine) = 0;
+  // Starts the program of the command line (program path and argument, see
+  // platform::StartProgram). The Linux loader waits for it when its standard input is a
+  // terminal, so that a text-mode program alone reads the keyboard; otherwise nothing waits.
+  virtual varn::platform::StartResult StartProgram(const std::string& CommandLine) = 0;
+  // Starts Program with Parameters through the shell, which asks the user's consent to give it
+  // administrator rights; the prompt belongs to OwnerWindow.
+  virtual varn::platform::StartResult StartProgramElevated(const std::string& Program,
+                                                           const std::string& Parameters,
+                                                           std::uintptr_t OwnerWindow) = 0;
   // Queues the end of the application's message loop.
   virtual void PostQuit(int32_t ExitCode) = 0;
 };

@@ -144,8 +144,16 @@ void TForm1::RunLoader() {
     if (!IsExistingFile(ProgramPath))
       throw Exception(
           "LOADER: Cannot find the installation executable file in the temporary directory");
-    FEnvironment->StartProgram(CommandLinePart(ProgramPath) + " " +
-                               CommandLinePart(RemoveBackslash(LoaderDirectory)));
+    const std::string Argument = CommandLinePart(RemoveBackslash(LoaderDirectory));
+    platform::StartResult Start =
+        FEnvironment->StartProgram(CommandLinePart(ProgramPath) + " " + Argument);
+    // Most installation programs ask for administrator rights, which only the shell can give
+    // them, with the user's consent.
+    if (Start.ElevationRequired)
+      Start = FEnvironment->StartProgramElevated(ProgramPath, Argument, Handle());
+    if (!Start.Started)
+      throw Exception("LOADER: Cannot start the installation program " + FileNamePart(ProgramName) +
+                      ": " + Start.Reason);
     FEnvironment->PostQuit(0);
   } catch (...) {
     ProgressBar1.Hide();

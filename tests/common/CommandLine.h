@@ -1,6 +1,6 @@
 #pragma once
 // The running process's command line as the system handed it over: on Windows the one string
-// the program was started with; on POSIX the arguments joined by blanks.
+// the program was started with (in UTF-8); on POSIX the arguments joined by blanks.
 // Backends: tests/common/posix/, tests/common/win32/.
 #include <string>
 

@@ -15,12 +15,16 @@ namespace fs = std::filesystem;
 namespace testing_support {
 
 // As the platform layer converts, names' text included.
+// Native text is UTF-8 on every platform; std::filesystem reads a char string in the ANSI code
+// page on Windows, and UTF-8 only as char8_t.
 std::string Internal(const fs::path& Native) {
-  return varn::platform::InternalPath(Native.string());
+  const std::u8string Text = Native.u8string();
+  return varn::platform::InternalPath(std::string(Text.begin(), Text.end()));
 }
 
 fs::path Native(const std::string& Internal) {
-  return fs::path(varn::platform::NativePath(Internal));
+  const std::string Text = varn::platform::NativePath(Internal);
+  return fs::path(std::u8string(Text.begin(), Text.end()));
 }
 
 TempDir::TempDir() {

@@ -33,6 +33,9 @@ struct TEnvironmentScript {
   std::optional<std::string> TemporaryPath;
   TApplication* App = nullptr;
   std::vector<std::string> Calls;
+  // What the starts answer, in turn; once they are used up, every start succeeds.
+  std::vector<platform::StartResult> Starts;
+  std::uintptr_t Owner = 0;  // of the last elevated start
 };
 
 class TFakeEnvironment : public TLoaderEnvironment {
@@ -46,8 +49,16 @@ class TFakeEnvironment : public TLoaderEnvironment {
     FScript.Calls.push_back("temporary-path");
     return FScript.TemporaryPath;
   }
-  void StartProgram(const std::string& CommandLine) override {
+  platform::StartResult StartProgram(const std::string& CommandLine) override {
     FScript.Calls.push_back("start " + CommandLine);
+    return Answer();
+  }
+  platform::StartResult StartProgramElevated(const std::string& Program,
+                                             const std::string& Parameters,
+                                             std::uintptr_t OwnerWindow) override {
+    FScript.Calls.push_back("elevate " + Program + " | " + Parameters);
+    FScript.Owner = OwnerWindow;
+    return Answer();
   }
   void PostQuit(int32_t ExitCode) override {
     FScript.Calls.push_back("quit " + std::to_string(ExitCode));
@@ -55,6 +66,12 @@ class TFakeEnvironment : public TLoaderEnvironment {
   }
 
  private:
+  platform::StartResult Answer() {
+    if (FScript.Starts.empty()) return platform::StartResult{true, false, {}};
+    const platform::StartResult Result = FScript.Starts.front();
+    FScript.Starts.erase(FScript.Starts.begin());
+    return Result;
+  }
   TEnvironmentScript& FScript;
 };
 
@@ -341,6 +358,61 @@ TEST(LoaderFlow, AtADriveRootTheArgumentIsTheDriveAlone) {
   EXPECT_EQ(R.Form->VarnCompress1.CompressedFile(), "Q:\\setup.1");
   EXPECT_EQ(R.StartCalls(), std::vector<std::string>{R.Temp.Path() + "\\setup.exe Q:"});
   EXPECT_TRUE(R.Kit->MessageBoxes.empty());
+}
+
+TEST(LoaderFlow, AProgramThatNeedsElevationStartsThroughTheShellAndAFailedStartIsReported) {
+  using platform::StartResult;
+  const StartResult NeedsElevation{false, true, "The requested operation requires elevation"};
+  struct Case {
+    const char* Name;
+    std::vector<StartResult> Starts;
+    bool Elevated;       // the shell was asked
+    const char* Reason;  // of the message, none when the program started
+  };
+  const Case Cases[] = {
+      {"started", {}, false, nullptr},
+      {"elevation through the shell", {NeedsElevation}, true, nullptr},
+      {"consent refused",
+       {NeedsElevation, {false, false, "The operation was canceled by the user"}},
+       true,
+       "The operation was canceled by the user"},
+      {"no program: never handed to the shell",
+       {{false, false, "Bad EXE format"}},
+       false,
+       "Bad EXE format"},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    LoaderRun R;
+    std::filesystem::create_directories(testing_support::Native(R.Media / "my media"));
+    hand_laid::Write(R.Media / "my media\\setup", {LiteralEntry("bin\\setup.exe", Bytes("MZ"))});
+    R.Environment.CurrentDirectory = R.Media / "my media";
+    R.Environment.Starts = C.Starts;
+    R.Start();
+
+    const std::string Program = R.Temp / "setup.exe";
+    const std::string Argument = '"' + (R.Media / "my media") + '"';
+    std::vector<std::string> Calls{"current-directory", "temporary-path",
+                                   "start " + Program + " " + Argument};
+    if (C.Elevated) Calls.push_back("elevate " + Program + " | " + Argument);
+    if (!C.Reason) Calls.push_back("quit 0");
+    EXPECT_EQ(R.Environment.Calls, Calls);
+    if (C.Elevated) {
+      EXPECT_EQ(R.Environment.Owner, R.Form->Handle()) << "the prompt belongs to the window";
+      EXPECT_NE(R.Environment.Owner, 0u);
+    }
+    if (!C.Reason) {
+      EXPECT_TRUE(R.Kit->MessageBoxes.empty());
+      EXPECT_EQ(R.App.Run(), 0);
+      continue;
+    }
+    ASSERT_EQ(R.Kit->MessageBoxes.size(), 1u);
+    EXPECT_EQ(
+        R.Kit->MessageBoxes[0].Text,
+        std::string("LOADER: Cannot start the installation program setup.exe: ") + C.Reason + ".");
+    EXPECT_EQ(*R.StateAtBox, std::make_pair(false, true)) << "failed state before the box";
+    R.ShutDown();
+  }
 }
 
 TEST(LoaderFlow, ActivationsFromThePumpDuringExtractionStartNoSecondRun) {

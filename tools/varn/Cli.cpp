@@ -165,9 +165,9 @@ bool KeepWorking = false;
 bool OutputGone = false;
 }  // namespace
 
-void Print(const std::string& Text) {
+void Print(const std::string& Text, bool Utf8) {
   if (OutputGone) return;
-  if (std::fwrite(Text.data(), 1, Text.size(), stdout) == Text.size()) return;
+  if (platform::WriteText(platform::StandardStream::Output, Text, Utf8)) return;
   // main reports other failures once stdout is flushed.
   if (!platform::LastWriteHadNoReader()) return;
   OutputGone = true;
@@ -188,13 +188,13 @@ bool OutputClosed() {
 void Note(const std::string& Message) {
   std::fflush(stdout);
   if (platform::IsTerminal(platform::StandardStream::Error))
-    std::fprintf(stderr, "varn: %s\n", Message.c_str());
+    platform::WriteText(platform::StandardStream::Error, "varn: " + Message + "\n");
 }
 
 void Tell(const std::string& Message) {
   std::fflush(stdout);
   if (platform::IsTerminal(platform::StandardStream::Error))
-    std::fprintf(stderr, "%s\n", Message.c_str());
+    platform::WriteText(platform::StandardStream::Error, Message + "\n");
 }
 
 std::string HumanSize(int64_t Bytes) {

@@ -80,7 +80,8 @@ void CreateOutputDirectory(const std::string& Directory);
 // Writes Text on stdout. When the reader of a pipe has gone (varn list | head -3), the process
 // ends quietly as coreutils do, unless KeepWorkingWithoutOutput was called: a command whose
 // output only reports on its real work (extract -v) goes on with that work.
-void Print(const std::string& Text);
+// Utf8: the text is JSON, UTF-8 also in a file or pipe on Windows.
+void Print(const std::string& Text, bool Utf8 = false);
 void KeepWorkingWithoutOutput();
 // True when stdout's reader has gone. Ends the process quietly then, unless it is still
 // working (see Print); main calls it last.

@@ -150,11 +150,12 @@ class VolumeFinder {
   std::string Ask(int32_t Number, const std::string& Where) const {
     const std::string Volume =
         ShownName(FileNamePart(ReplaceExtension(FArchive, "." + std::to_string(Number))));
-    std::fprintf(stderr,
-                 "\nvarn: volume %d is not in %s.\nInsert the disk, or type the directory that "
-                 "holds %s, then press Enter%s. An empty answer gives up: ",
-                 Number, ShownDirectory(Where).c_str(), Volume.c_str(),
-                 FCalls >= VolumeAttempts ? " (the last attempt)" : "");
+    platform::WriteText(
+        platform::StandardStream::Error,
+        "\nvarn: volume " + std::to_string(Number) + " is not in " + ShownDirectory(Where) +
+            ".\nInsert the disk, or type the directory that holds " + Volume +
+            ", then press Enter" + (FCalls >= VolumeAttempts ? " (the last attempt)" : "") +
+            ". An empty answer gives up: ");
     std::fflush(stderr);
     char Line[4096];
     if (!std::fgets(Line, sizeof Line, stdin)) return std::string();
@@ -198,7 +199,7 @@ class ProgressBar {
     const std::string Line =
         ProgressLine(Percent, ShownName(Stats.FileName),
                      platform::TerminalColumns(platform::StandardStream::Error));
-    std::fprintf(stderr, "\r%s\x1b[K", Line.c_str());
+    platform::WriteText(platform::StandardStream::Error, "\r" + Line + "\x1b[K");
     std::fflush(stderr);
     FDrawn = true;
   }

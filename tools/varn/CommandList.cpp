@@ -128,7 +128,7 @@ int RunList(const std::vector<std::string>& Arguments) {
   TlzhFileStats Totals;
   Headers.ResetStats(Totals);
   const std::string Text = AsJson ? Json(Headers, Totals, Seal) : Table(Headers, Totals, Seal);
-  Print(Text);
+  Print(Text, AsJson);
   return 0;
 }
 

@@ -148,11 +148,11 @@ int RunVersion(const std::vector<std::string>& Arguments) {
     if (AsJson)
       Out += (Out.empty() ? "{" : ",") + JsonString(Property.Name) + ":" + JsonString(Value);
     else
-      Out += std::string(Property.Name) + ": " + Value + "\n";
+      Out += std::string(Property.Name) + ": " + platform::NativeText(Value) + "\n";
   }
   if (AsJson) Out += "}\n";
   NoteMissingTable(File, Shown, Language, CharacterSet);
-  Print(Out);
+  Print(Out, AsJson);
   return 0;
 }
 

@@ -89,8 +89,9 @@ void TExtractingArchive::CleanUp(bool Keep, const char* What) {
   const char* Done = Keep                                ? "kept"
                      : platform::DeleteFile(FIncomplete) ? "removed"
                                                          : "could not remove";
-  std::fprintf(stderr, "varn: %s the %s file %s\n", Done, What,
-               platform::NativePath(FIncomplete).c_str());
+  platform::WriteText(platform::StandardStream::Error,
+                      std::string("varn: ") + Done + " the " + What + " file " +
+                          platform::NativePath(FIncomplete) + "\n");
   FIncomplete.clear();
 }
 

@@ -36,15 +36,16 @@ void PrintHelp() {
 
 int UsageFailure(const std::string& Problem, const std::string& UsageText) {
   std::fflush(stdout);
-  std::fprintf(stderr, "varn: %s\n%s", Problem.c_str(), UsageText.c_str());
+  platform::WriteText(platform::StandardStream::Error, "varn: " + Problem + "\n" + UsageText);
   return 2;
 }
 
 // What went before on stdout comes first, also when both go to one pipe.
 int Failure(const std::string& Message, const std::string& Advice = std::string()) {
   std::fflush(stdout);
-  std::fprintf(stderr, "varn: %s\n", Message.c_str());
-  if (!Advice.empty()) std::fprintf(stderr, "varn: %s\n", Advice.c_str());
+  platform::WriteText(platform::StandardStream::Error, "varn: " + Message + "\n");
+  if (!Advice.empty())
+    platform::WriteText(platform::StandardStream::Error, "varn: " + Advice + "\n");
   return 1;
 }
 
@@ -106,7 +107,7 @@ int Run(const std::vector<std::string>& Arguments) {
 
 int main(int argc, char** argv) {
   platform::InitializeProcess();
-  const int Status = Run(std::vector<std::string>(argv + 1, argv + argc));
+  const int Status = Run(platform::CommandLineArguments(argc, argv));
   // A reader that stopped reading is no failure of ours (varn list ... | head -3).
   if (varn::cli::OutputClosed()) return Status;
   if (std::fflush(stdout) != 0 || std::ferror(stdout))

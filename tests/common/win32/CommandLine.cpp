@@ -7,7 +7,7 @@ using namespace varn;
 namespace testing_support {
 
 std::string ProcessCommandLine() {
-  return GetCommandLineA();
+  return platform::win32::Utf8FromWide(GetCommandLineW());
 }
 
 }  // namespace testing_support

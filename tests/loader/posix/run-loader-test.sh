@@ -7,14 +7,17 @@
 # directory of its own and run its own program. Then the failures a person meets: no setup.1
 # in the current directory (only beside the program) and a missing volume. Then sealed media: a
 # run as usual, and a damaged byte in a file's data (in volume 1 and 2), in the catalogue, in
-# the seal and in the seal's own hash, each reported by name before anything starts. Every run
-# ends with exit code 0 and without waiting for input.
+# the seal and in the seal's own hash, each reported by name before anything starts. Then starts
+# that fail and are said: a first file that is no program, a TMPDIR mounted noexec (where this
+# test may mount one). Every run ends with exit code 0 and, without a terminal, without waiting
+# for the program or for input; on a terminal (under script) the loader waits for the program,
+# which alone reads what is typed.
 # Usage: run-loader-test.sh LOADER MAKE_MEDIA
 set -u
 loader=$1
 make_media=$2
 work=$(mktemp -d "${TMPDIR:-/tmp}/varn-loader.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+trap 'mountpoint -q "$work/noexec" && umount "$work/noexec"; rm -rf "$work"' EXIT
 status=0
 fail() { echo "FAIL: $*"; status=1; }
 
@@ -48,8 +51,8 @@ else
   [ "$(id -u)" = 0 ] && chown 65534:65534 "$temp/install.sh"
 fi
 
-run_loader() {  # DIRECTORY: runs the loader there, stdin not a terminal
-  (cd "$1" && TMPDIR="$temp" timeout 30 "$loader" </dev/null >"$work/out" 2>"$work/err")
+run_loader() {  # DIRECTORY [TMPDIR]: runs the loader there, stdin not a terminal
+  (cd "$1" && TMPDIR="${2:-$temp}" timeout 30 "$loader" </dev/null >"$work/out" 2>"$work/err")
 }
 
 echo "--- success"
@@ -84,16 +87,52 @@ head -n 1 "$work/err" | grep -qx "Initializing installation software." || fail "
 tail -n 1 "$work/err" | grep -q "\] 100%$" || fail "the bar did not end at 100%"
 cat "$work/err"
 
-check_failure() {  # NAME DIRECTORY MESSAGE
+check_failure() {  # NAME DIRECTORY MESSAGE [TMPDIR]: MESSAGE ends with * to match its start
   echo "--- $1"
   rm -f "$temp/argument.txt"
-  run_loader "$2"
+  run_loader "$2" "${4:-}"
   local rc=$?
   [ $rc -eq 0 ] || fail "$1: exit code $rc"
-  tail -n 1 "$work/err" | grep -qxF "$3" || fail "$1: last line is not \"$3\""
+  case "$(tail -n 1 "$work/err")" in $3) ;; *) fail "$1: last line is not \"$3\"" ;; esac
   [ -e "$temp/argument.txt" ] && fail "$1: the program was started"
   cat "$work/err"
 }
+
+# Starts that fail are said. The first file is what the loader starts, whatever it is.
+printf 'no shebang\n' >"$work/source/plain.sh"
+while IFS='|' read -r case first; do
+  mkdir -p "$work/$case"
+  "$make_media" "$work/$case/setup" 0 "$work/source/$first" "$work/source/install.sh" ||
+    fail "cannot make the media"
+  check_failure "$case" "$work/$case" \
+    "LOADER: Cannot start the installation program $first: Exec format error."
+done <<CASES
+a text file first|readme.txt
+a script without #! first|plain.sh
+CASES
+
+mkdir -p "$work/noexec"
+if mount -t tmpfs -o noexec,size=4m tmpfs "$work/noexec" 2>/dev/null; then
+  check_failure "TMPDIR mounted noexec" "$media" \
+    "LOADER: Cannot start the installation program install.sh: Permission denied (its directory is on a file system mounted noexec*" \
+    "$work/noexec"
+else
+  echo "skipped: TMPDIR mounted noexec (this test may not mount a tmpfs here)"
+fi
+
+# On a terminal the loader waits until the program has ended, so the program alone reads the
+# line typed while it runs (it reads it a second after it started).
+mkdir -p "$work/asking"
+printf '#!/bin/sh\nsleep 1\nread answer\nprintf "%%s" "$answer" >"$TMPDIR/answer.txt"\n' \
+  >"$work/source/ask.sh"
+"$make_media" "$work/asking/setup" 0 "$work/source/ask.sh" || fail "cannot make the media"
+echo "--- on a terminal"
+(cd "$work/asking" && printf '/opt/foo\n' |
+  TMPDIR="$temp" timeout 30 script -qec "$(printf '%q' "$loader")" /dev/null >"$work/out" 2>&1)
+rc=$?
+[ $rc -eq 0 ] || fail "on a terminal: exit code $rc"
+[ "$(cat "$temp/answer.txt" 2>/dev/null)" = /opt/foo ] ||
+  fail "on a terminal: the loader ended before its program, which read [$(cat "$temp/answer.txt" 2>/dev/null)]"
 
 # setup.1 beside the program, but the current directory is elsewhere.
 mkdir -p "$work/program" "$work/elsewhere"

@@ -2,17 +2,25 @@
 # loader.exe end to end under Wine in an Xvfb display, driven as a person would:
 #   success  media in a directory whose name holds a blank; the window while it works (kept as a
 #            screenshot), then the extracted files, their times, the command line the stand-in
-#            installation program recorded, and exit code 0
-#   failures no setup.1, a missing volume, and a sealed medium with a damaged file: the box's
+#            installation program recorded, and exit code 0. All in a new directory of the run
+#            below %TEMP%: a program and a DLL planted in %TEMP% itself are neither overwritten
+#            nor run (the DLL is shown to load from a program's own directory first)
+#   names    the medium and TEMP in directories named with characters outside the ANSI code
+#            page, and a program that asks for administrator rights: it still starts
+#   failures no setup.1, a missing volume, a first file that is no program, and a sealed
+#            medium with a damaged file: the box's
 #            text, OK, the failed window (kept as a screenshot), the shutdown button, exit code 0
 # Exit 77 (skipped) when there is no Wine, Xvfb or ImageMagick's import.
 # Usage: run-loader-gui-test.sh LOADER_EXE INSTALLER_EXE MAKE_MEDIA_EXE DRIVER_EXE ARTEFACTS
+#                               PLANT_DLL ELEVATED_INSTALLER_EXE
 set -u
 loader_exe=$1
 installer_exe=$2
 make_media_exe=$3
 driver_exe=$4
 artefacts=$5
+plant_dll=$6
+elevated_exe=$7
 here=$(cd "$(dirname "$0")" && pwd)
 
 source "$here/../../common/gui-session.sh"
@@ -64,7 +72,21 @@ temp_windows=$("$VARN_WINE" cmd /c echo %TEMP% </dev/null 2>/dev/null | tr -d '\
 temp=$("$VARN_WINE" winepath -u "$temp_windows" 2>/dev/null)
 temp=${temp%/}
 [ -d "$temp" ] || { echo "FAIL: no temporary directory ($temp_windows)"; exit 1; }
-rm -f "$temp/installer.exe" "$temp/big.bin" "$temp/readme.txt" "$temp/commandline.txt"
+rm -rf "$temp"/varn-setup.*
+
+private_dir() {  # TEMP: the one directory the loader made there
+  local made=("$1"/varn-setup.*)
+  [ ${#made[@]} -eq 1 ] && [ -d "${made[0]}" ] && printf '%s' "${made[0]}"
+}
+
+# The plants: a program under the name the loader writes, and a DLL the program asks for. The
+# DLL does load from a program's own directory.
+printf 'planted' >"$temp/installer.exe"
+cp "$plant_dll" "$temp/varnplant.dll"
+cp "$installer_exe" "$temp/control.exe"
+(cd "$work" && "$VARN_WINE" "$temp_windows\\control.exe" </dev/null)
+[ -e "$temp/plant-loaded.txt" ] || fail "control: the DLL beside a program was not loaded"
+rm -f "$temp/control.exe" "$temp/plant-loaded.txt" "$temp/commandline.txt"
 
 media="$work/my media"
 mkdir -p "$media" "$work/source"
@@ -85,17 +107,46 @@ kill -STOP "$loader_pid" 2>/dev/null
 shot working
 kill -CONT "$loader_pid" 2>/dev/null
 wait_loader success
-for _ in $(seq 1 100); do [ -s "$temp/commandline.txt" ] && break; sleep 0.1; done
+private=$(private_dir "$temp")
+[ -n "$private" ] || fail "no one new directory in %TEMP%"
+for _ in $(seq 1 100); do [ -s "$private/commandline.txt" ] && break; sleep 0.1; done
 media_windows=$(windows_path "$media")
-expected="$temp_windows\\installer.exe \"$media_windows\""
-recorded=$(cat "$temp/commandline.txt" 2>/dev/null)
+expected="$temp_windows\\${private##*/}\\installer.exe \"$media_windows\""
+recorded=$(cat "$private/commandline.txt" 2>/dev/null)
 [ "$recorded" = "$expected" ] || fail "command line is [$recorded], not [$expected]"
 for f in installer.exe big.bin readme.txt; do
-  cmp -s "$work/source/$f" "$temp/$f" || fail "$f extracted wrongly"
-  stamp=$(date -d "@$(stat -c %Y "$temp/$f" 2>/dev/null || echo 0)" '+%F %T')
+  cmp -s "$work/source/$f" "$private/$f" || fail "$f extracted wrongly"
+  stamp=$(date -d "@$(stat -c %Y "$private/$f" 2>/dev/null || echo 0)" '+%F %T')
   [ "$stamp" = "2020-06-18 12:00:00" ] || fail "$f dated $stamp"
 done
-rm -f "$temp/installer.exe" "$temp/big.bin" "$temp/readme.txt" "$temp/commandline.txt"
+[ "$(cat "$temp/installer.exe")" = planted ] || fail "the planted program was overwritten"
+[ -e "$temp/plant-loaded.txt" ] && fail "the planted DLL was loaded"
+rm -rf "$temp"/varn-setup.* "$temp/installer.exe" "$temp/varnplant.dll"
+
+echo "=== names outside the ANSI code page, a program that asks for administrator rights"
+wide_media="$work/鬼 media"
+wide_temp="$work/Łukasz 鬼/Temp"
+mkdir -p "$wide_media" "$wide_temp"
+cp "$elevated_exe" "$work/source/elevated.exe"
+"$VARN_WINE" "$make_media_exe" "$(windows_path "$wide_media/setup")" 0 \
+  "$(windows_path "$work/source/elevated.exe")" "$(windows_path "$work/source/readme.txt")" \
+  </dev/null || { echo "FAIL: media"; exit 1; }
+set_temp() {  # WINDOWS_PATH: what the next programs take for TEMP and TMP
+  "$VARN_WINE" reg add 'HKCU\Environment' /v TEMP /d "$1" /f >/dev/null 2>&1 &&
+    "$VARN_WINE" reg add 'HKCU\Environment' /v TMP /d "$1" /f >/dev/null 2>&1 ||
+    fail "cannot set TEMP"
+}
+set_temp "$(windows_path "$wide_temp")"
+start_loader "$wide_media"
+wait_loader "names"
+set_temp "$temp_windows"
+private=$(private_dir "$wide_temp")
+[ -n "$private" ] || fail "names: no one new directory in the new TEMP"
+for _ in $(seq 1 100); do [ -s "$private/commandline.txt" ] && break; sleep 0.1; done
+expected="\"$(windows_path "$private")\\elevated.exe\" \"$(windows_path "$wide_media")\""
+recorded=$(cat "$private/commandline.txt" 2>/dev/null)
+[ "$recorded" = "$expected" ] || fail "names: command line is [$recorded], not [$expected]"
+cmp -s "$work/source/readme.txt" "$private/readme.txt" || fail "names: readme.txt extracted wrongly"
 
 failure() {  # NAME DIRECTORY TEXT SCREENSHOT
   echo "=== $1"
@@ -108,11 +159,27 @@ failure() {  # NAME DIRECTORY TEXT SCREENSHOT
   wait_loader "$1"
 }
 
+no_program_started() {
+  for made in "$temp"/varn-setup.*; do
+    [ -e "$made/commandline.txt" ] && fail "a failed run started the program"
+  done
+}
+
 mkdir -p "$work/empty"
 failure "no setup.1" "$work/empty" \
   "LOADER: Setup.1 must be in the same directory as the the loader program." failed
 rm "$media/setup.2"
 failure "a missing volume" "$media" "Could not open the correct disk file 2." ""
+mkdir -p "$work/no-program"
+"$VARN_WINE" "$make_media_exe" "$(windows_path "$work/no-program/setup")" 0 \
+  "$(windows_path "$work/source/readme.txt")" "$(windows_path "$work/source/installer.exe")" \
+  </dev/null || { echo "FAIL: media"; exit 1; }
+# The reason is the system's text, here Wine's.
+failure "a first file that is no program" "$work/no-program" \
+  "LOADER: Cannot start the installation program readme.txt: Bad EXE format for readme.txt." \
+  no-program
+no_program_started
+rm -rf "$temp"/varn-setup.*
 
 # A sealed medium whose last byte, in readme.txt's data, is damaged.
 sealed="$work/sealed"
@@ -126,13 +193,12 @@ printf "$(printf '\\%03o' $((byte ^ 255)))" |
   dd of="$sealed/setup.1" bs=1 seek="$last" conv=notrunc status=none
 failure "a damaged sealed medium" "$sealed" \
   "LOADER: The installation files are damaged: readme.txt." damaged
-[ -e "$temp/commandline.txt" ] && fail "a failed run started the program"
+no_program_started
 # And its seal (two records: at 333, 148 bytes) wiped out as well: still damaged, not unsealed.
 dd if=/dev/zero of="$sealed/setup.1" bs=1 seek=333 count=148 conv=notrunc status=none
 failure "a damaged medium whose seal is wiped out" "$sealed" \
   "LOADER: The installation files are damaged: setup.1." ""
-[ -e "$temp/commandline.txt" ] && fail "a failed run started the program"
-rm -f "$temp/installer.exe" "$temp/big.bin" "$temp/readme.txt"
+no_program_started
 
 cat "$work/loader.log"
 [ $status -eq 0 ] && echo passed

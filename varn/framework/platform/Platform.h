@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace varn::platform {
 
@@ -109,9 +110,9 @@ bool LocalFileTimeToFileTime(const FileTime& Local, FileTime& Universal);
 bool FileTimeToDosDateTime(const FileTime& Time, uint16_t& FatDate, uint16_t& FatTime);
 bool DosDateTimeToFileTime(uint16_t FatDate, uint16_t FatTime, FileTime& Time);
 
-// A path as the user or the OS writes it, in the program's form ('/' becomes '\' on POSIX,
-// and the text is converted as the Text of names section below says), and back; identity on
-// Windows. For command-line tools, which take and show native paths.
+// A path as the user or the OS writes it (native text, see below), in the program's form ('/'
+// becomes '\' on POSIX, and the text is converted as the Text of names section below says), and
+// back. For command-line tools, which take and show native paths.
 std::string InternalPath(const std::string& Native);
 std::string NativePath(const std::string& Internal);
 
@@ -119,14 +120,19 @@ std::string NativePath(const std::string& Internal);
 // '\' or ':' is part of a name), after the last '\' or '/' or a drive's colon on Windows.
 std::string NativeFileName(const std::string& Native);
 
-// Text of names. Inside the program, names and paths are 8-bit text in a single-byte Windows
-// code page, as archives store them. Windows takes them in its ANSI calls as they are. The OS
-// of the POSIX backend names files in UTF-8: every path the backend passes to the OS or hands
-// back (and the functions below) is converted there, in the code page set here (Windows-1252
-// unless set otherwise). A byte the code page leaves undefined shows as the four characters
-// \xNN (NN in upper-case hexadecimal), which read back as the byte, so every archived name
-// has a native form. A component of a native path that has no form in the code page is carried
-// inside as its native bytes behind the byte 0x01, so the user's own paths always work.
+// Text of names. Inside the program, names and paths are 8-bit text in a Windows code page, as
+// archives store them. Native text, what the user types and the tools show, is UTF-8 on every
+// platform.
+// - POSIX names files in UTF-8: every path the backend passes to the OS or hands back is
+//   converted there in the code page set here (Windows-1252 unless set otherwise).
+// - Windows: the backend calls the system's wide-character functions and converts paths between
+//   the ANSI code page and UTF-16 as the system's ANSI functions do, so a path means what it
+//   meant to them; the code page set here only says how names are shown and typed.
+// A byte the code page leaves undefined shows as the four characters \xNN (NN in upper-case
+// hexadecimal), which read back as the byte, so every archived name has a native form. A
+// component of a path from the OS that has no form in the code page of paths (a user's profile
+// folder named Łukasz on a Western Windows) is carried inside as its UTF-8 behind the byte 0x01,
+// so the user's own paths always work.
 
 // Sets the code page of names (a Windows code page number: 1252, 1251, 437, ...); false,
 // changing nothing, when it is not a single-byte code page the system can convert.
@@ -137,14 +143,14 @@ uint32_t NameCodePage();
 
 enum class ControlCharacters { Kept, Escaped };
 
-// 8-bit text as the OS writes it: UTF-8 on POSIX, unchanged on Windows. Escaped: control
+// 8-bit text as native text (UTF-8). Escaped: control
 // characters (codes 0 to 31 and 127) become \xNN too, for a line of output.
 std::string NativeText(const std::string& Text,
                        ControlCharacters Controls = ControlCharacters::Kept);
 
 // Native text (a name the user typed or the OS gave) as 8-bit text; \xNN of an undefined byte
 // or a control character reads as that byte. Nothing when a character has no form in the code
-// page, or the text is no UTF-8 on POSIX.
+// page, or the text is no UTF-8.
 std::optional<std::string> InternalText(const std::string& Native);
 
 // 8-bit text as UTF-8 on every platform (for JSON), undefined bytes as \xNN.
@@ -157,19 +163,39 @@ size_t NativeTextWidth(const std::string& Native);
 std::string CurrentDirectory();
 
 // The directory for temporary files, with a trailing backslash, read whole whatever its
-// length; nothing when the platform cannot name one. On Windows the per-user TEMP, private
-// already. On POSIX the shared $TMPDIR (or /tmp) is no such place: another user may have put
-// files there under the names a program is about to write. So it is a new directory of this
-// process alone below it (mkdtemp, mode 0700), made by the first call; later calls give the
-// same one. Nothing removes it: a program started from it may still need its files.
+// length; nothing when the platform cannot name one. The shared directory itself ($TMPDIR or
+// /tmp, %TEMP%) is no such place: any process may have left files there under the names a
+// program is about to write and start (a DLL that Windows loads from a program's own directory
+// first). So it is a new directory of this process alone below it, varn-setup.XXXXXX, made
+// exclusively under a random name by the first call (mode 0700 on POSIX; on Windows open to the
+// user, SYSTEM and Administrators only); later calls give the same one. Nothing removes it: a
+// program started from it may still need its files.
 std::optional<std::string> TemporaryPath();
 
-// Starts a program from a command line and does not wait for it; false when it could not be
-// started. The command line is the program's path, one blank and one argument, each of the two
-// enclosed in double quotes when it holds a blank or a tab. Windows hands the line to the new
-// process as it is, shown normally. POSIX has no command line: the program is marked executable
-// for its owner and run without a shell, with the argument (its quotes removed) in native form.
-bool StartProgram(const std::string& CommandLine);
+// How a start went. Reason is the system's own text for the error (no full stop at its end),
+// empty after a start.
+struct StartResult {
+  bool Started = false;
+  // Windows would start the program only with administrator rights, which its manifest (or the
+  // system's installer detection) asks for: StartProgramElevated can start it.
+  bool ElevationRequired = false;
+  std::string Reason;
+};
+
+// Starts a program from a command line. The command line is the program's path, one blank and
+// one argument, each of the two enclosed in double quotes when it holds a blank or a tab.
+// Windows hands the line to the new process as it is, shown normally. POSIX has no command
+// line: the program is marked executable for its owner and run without a shell, with the
+// argument (its quotes removed) in native form; whether the exec failed is known before this
+// returns. Wait: wait until the program has ended; otherwise it goes on on its own.
+StartResult StartProgram(const std::string& CommandLine, bool Wait = false);
+
+// Starts a program through the shell, which asks the user's consent to run it with
+// administrator rights: Program's path as the file, Parameters as its argument text, the window
+// OwnerWindow (0 for none) as the owner of the consent prompt. Only a program is ever started,
+// never a document through its file association. Fails on POSIX.
+StartResult StartProgramElevated(const std::string& Program, const std::string& Parameters,
+                                 std::uintptr_t OwnerWindow);
 
 // The full path of the running program's executable file.
 std::string ModuleFileName();
@@ -178,6 +204,16 @@ enum class StandardStream { Input, Output, Error };
 
 // True when the standard stream is an interactive terminal (a console on Windows).
 bool IsTerminal(StandardStream Stream);
+
+// Writes native text on the standard output or error stream as its reader takes it: unchanged
+// on POSIX; on Windows as UTF-16 to a console, and in the console's code page (the ANSI one
+// without a console) to a file or pipe, or as it is, UTF-8, when Utf8 says so (JSON). False
+// when the write failed (see LastWriteHadNoReader).
+bool WriteText(StandardStream Stream, const std::string& Text, bool Utf8 = false);
+
+// The program's arguments (without the program's name) as native text: argv on POSIX; on
+// Windows read from the wide command line, so no character is lost to the ANSI code page.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
 // The width in columns of the terminal that the standard stream is; 0 when it is none or the
 // width is unknown.

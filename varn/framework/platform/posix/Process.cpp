@@ -3,12 +3,15 @@
 #include <limits.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include <varn/framework/platform/Platform.h>
@@ -86,12 +89,30 @@ ProgramAndArgument SplitCommandLine(const std::string& Line) {
 
 }  // namespace
 
-bool StartProgram(const std::string& CommandLine) {
+namespace {
+
+// The system's text for an exec error. A program on a file system mounted noexec fails with
+// EACCES, which reads as if the file were someone else's: the text says what is behind it.
+std::string ExecFailure(int Error, const std::string& Program) {
+  std::string Reason = strerror(Error);
+  struct statvfs FileSystem;
+  if ((Error == EACCES || Error == ENOEXEC) && statvfs(Program.c_str(), &FileSystem) == 0 &&
+      (FileSystem.f_flag & ST_NOEXEC))
+    Reason +=
+        " (its directory is on a file system mounted noexec, where no program may run: set "
+        "TMPDIR to a directory on another file system)";
+  return Reason;
+}
+
+}  // namespace
+
+StartResult StartProgram(const std::string& CommandLine, bool Wait) {
   const ProgramAndArgument Parts = SplitCommandLine(CommandLine);
   const std::string Program = posix::ToNative(Parts.Program);
   const std::string Argument = Parts.Argument ? posix::ToNative(*Parts.Argument) : std::string();
   struct stat Status;
-  if (Program.empty() || stat(Program.c_str(), &Status) != 0) return false;
+  if (Program.empty() || stat(Program.c_str(), &Status) != 0)
+    return StartResult{false, false, strerror(Program.empty() ? ENOENT : errno)};
   if ((Status.st_mode & S_IXUSR) == 0) chmod(Program.c_str(), (Status.st_mode & 07777) | S_IXUSR);
 
   std::vector<char*> Arguments{const_cast<char*>(Program.c_str())};
@@ -100,35 +121,68 @@ bool StartProgram(const std::string& CommandLine) {
 
   // The exec failure, if any, comes back through a pipe that a successful exec closes.
   int Report[2];
-  if (pipe2(Report, O_CLOEXEC) != 0) return false;
+  if (pipe2(Report, O_CLOEXEC) != 0) return StartResult{false, false, strerror(errno)};
+  // While we wait, an interrupt from the terminal is the program's to act on, as for system().
+  struct sigaction Ignore = {}, OldInterrupt = {}, OldQuit = {};
+  Ignore.sa_handler = SIG_IGN;
+  if (Wait) {
+    sigaction(SIGINT, &Ignore, &OldInterrupt);
+    sigaction(SIGQUIT, &Ignore, &OldQuit);
+  }
   const pid_t Child = fork();
   if (Child == 0) {
-    // The program is the grandchild, so it is never left behind as our zombie and goes on
-    // after the loader has ended.
     close(Report[0]);
-    if (fork() != 0) _exit(0);
+    // Not waited for, the program is the grandchild, so it is never left behind as our zombie
+    // and goes on after the loader has ended.
+    if (!Wait && fork() != 0) _exit(0);
     // What InitializeProcess ignores would otherwise stay ignored in the program.
     signal(SIGXFSZ, SIG_DFL);
     signal(SIGPIPE, SIG_DFL);
+    if (Wait) {
+      sigaction(SIGINT, &OldInterrupt, nullptr);
+      sigaction(SIGQUIT, &OldQuit, nullptr);
+    }
     execv(Program.c_str(), Arguments.data());
     const int Error = errno;
     [[maybe_unused]] const ssize_t Written = write(Report[1], &Error, sizeof Error);
     _exit(127);
   }
+  const int ForkError = errno;
   close(Report[1]);
-  if (Child < 0) {
-    close(Report[0]);
-    return false;
-  }
-  int ChildStatus = 0;
-  waitpid(Child, &ChildStatus, 0);
   int Error = 0;
-  ssize_t Read;
-  do
-    Read = read(Report[0], &Error, sizeof Error);
-  while (Read < 0 && errno == EINTR);
+  ssize_t Read = -1;
+  if (Child > 0) {
+    do
+      Read = read(Report[0], &Error, sizeof Error);
+    while (Read < 0 && errno == EINTR);
+  }
   close(Report[0]);
-  return Read == 0 && WIFEXITED(ChildStatus) && WEXITSTATUS(ChildStatus) == 0;
+  if (Child > 0) {
+    // Without waiting only the short-lived middle child; waiting, the program itself.
+    int ChildStatus = 0;
+    while (waitpid(Child, &ChildStatus, 0) < 0 && errno == EINTR) {
+    }
+  }
+  if (Wait) {
+    sigaction(SIGINT, &OldInterrupt, nullptr);
+    sigaction(SIGQUIT, &OldQuit, nullptr);
+  }
+  if (Child < 0) return StartResult{false, false, strerror(ForkError)};
+  if (Read > 0) return StartResult{false, false, ExecFailure(Error, Program)};
+  return StartResult{true, false, {}};
+}
+
+StartResult StartProgramElevated(const std::string&, const std::string&, std::uintptr_t) {
+  return StartResult{false, false, strerror(ENOSYS)};
+}
+
+bool WriteText(StandardStream Stream, const std::string& Text, bool) {
+  std::FILE* const File = Stream == StandardStream::Error ? stderr : stdout;
+  return std::fwrite(Text.data(), 1, Text.size(), File) == Text.size();
+}
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }
 
 std::string ModuleFileName() {

@@ -5,8 +5,8 @@ namespace varn::platform {
 
 FileHandle CreateNewFile(const std::string& Path) {
   if (Path.find('\0') != std::string::npos) return InvalidFileHandle;
-  const HANDLE Handle = CreateFileA(Path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE Handle = CreateFileW(win32::Wide(Path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   return Handle == INVALID_HANDLE_VALUE ? InvalidFileHandle : reinterpret_cast<FileHandle>(Handle);
 }
 
@@ -15,15 +15,15 @@ bool FlushFile(FileHandle File) {
 }
 
 bool RenameFile(const std::string& From, const std::string& To) {
-  return MoveFileExA(From.c_str(), To.c_str(),
+  return MoveFileExW(win32::Wide(From).c_str(), win32::Wide(To).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 std::optional<FileIdentity> IdentifyFile(const std::string& Path) {
   // No access asked for: the identity of a file that others hold open can still be read.
-  const HANDLE Handle =
-      CreateFileA(Path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE Handle = CreateFileW(win32::Wide(Path).c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (Handle == INVALID_HANDLE_VALUE) return std::nullopt;
   BY_HANDLE_FILE_INFORMATION Information;
   const bool Known = GetFileInformationByHandle(Handle, &Information) != 0;

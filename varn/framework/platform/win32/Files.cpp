@@ -20,51 +20,54 @@ std::optional<DirectoryEntry> FindEntry(const std::string& Pattern) {
   // A plain name needs no directory search: its attributes come from one look-up, several
   // times faster (under Wine a search reads the directory). Wildcards, including the DOS ones,
   // and the names a search treats in its own way ("." and "..", nothing after the last
-  // separator) still go through FindFirstFileA.
+  // separator) still go through FindFirstFileW.
   const size_t Separator = Pattern.find_last_of("\\/:");
   const std::string Last = Pattern.substr(Separator == std::string::npos ? 0 : Separator + 1);
   if (!Last.empty() && Last != "." && Last != ".." &&
       Last.find_first_of("*?<>\"") == std::string::npos &&
       Pattern.find('\0') == std::string::npos) {
     WIN32_FILE_ATTRIBUTE_DATA Data;
-    if (!GetFileAttributesExA(Pattern.c_str(), GetFileExInfoStandard, &Data)) return std::nullopt;
+    if (!GetFileAttributesExW(win32::Wide(Pattern).c_str(), GetFileExInfoStandard, &Data))
+      return std::nullopt;
     return DirectoryEntry{Last, Data.dwFileAttributes, FromWin32(Data.ftLastWriteTime)};
   }
-  WIN32_FIND_DATAA Data;
-  const HANDLE Search = FindFirstFileA(Pattern.c_str(), &Data);
+  WIN32_FIND_DATAW Data;
+  const HANDLE Search = FindFirstFileW(win32::Wide(Pattern).c_str(), &Data);
   if (Search == INVALID_HANDLE_VALUE) return std::nullopt;
   FindClose(Search);
-  return DirectoryEntry{Data.cFileName, Data.dwFileAttributes, FromWin32(Data.ftLastWriteTime)};
+  return DirectoryEntry{win32::FromWide(Data.cFileName), Data.dwFileAttributes,
+                        FromWin32(Data.ftLastWriteTime)};
 }
 
 std::optional<uint32_t> FileAttributes(const std::string& Path) {
-  const DWORD Attributes = GetFileAttributesA(Path.c_str());
+  const DWORD Attributes = GetFileAttributesW(win32::Wide(Path).c_str());
   if (Attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
   return Attributes;
 }
 
 bool CreateDirectory(const std::string& Path) {
-  return CreateDirectoryA(Path.c_str(), nullptr) != 0;
+  return CreateDirectoryW(win32::Wide(Path).c_str(), nullptr) != 0;
 }
 
 FileHandle OpenFile(const std::string& Path) {
   if (Path.find('\0') != std::string::npos) return InvalidFileHandle;
-  const HANDLE Handle = CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE Handle =
+      CreateFileW(win32::Wide(Path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   return Handle == INVALID_HANDLE_VALUE ? InvalidFileHandle : FromHandle(Handle);
 }
 
 FileHandle CreateFile(const std::string& Path) {
   if (Path.find('\0') != std::string::npos) return InvalidFileHandle;
   // A symbolic link or junction planted at the target is refused, never written through. A
-  // read-only file is refused here as well as by CreateFileA: Wine running as root would
+  // read-only file is refused here as well as by CreateFileW: Wine running as root would
   // replace it.
-  const DWORD Existing = GetFileAttributesA(Path.c_str());
+  const DWORD Existing = GetFileAttributesW(win32::Wide(Path).c_str());
   if (Existing != INVALID_FILE_ATTRIBUTES &&
       (Existing & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_READONLY)))
     return InvalidFileHandle;
-  const HANDLE Handle = CreateFileA(Path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE Handle = CreateFileW(win32::Wide(Path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                    nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   return Handle == INVALID_HANDLE_VALUE ? InvalidFileHandle : FromHandle(Handle);
 }
 
@@ -99,7 +102,7 @@ void CloseFile(FileHandle File) {
 
 bool DeleteFile(const std::string& Path) {
   if (Path.find('\0') != std::string::npos) return false;
-  return DeleteFileA(Path.c_str()) != 0;
+  return DeleteFileW(win32::Wide(Path).c_str()) != 0;
 }
 
 bool GetFileLastWriteTime(FileHandle File, FileTime& Universal) {

@@ -6,11 +6,11 @@ namespace varn::platform::win32 {
 namespace {
 
 std::string SystemDirectory() {
-  std::vector<char> Buffer(MAX_PATH);
+  std::vector<wchar_t> Buffer(MAX_PATH);
   for (;;) {
-    const UINT Length = GetSystemDirectoryA(Buffer.data(), static_cast<UINT>(Buffer.size()));
+    const UINT Length = GetSystemDirectoryW(Buffer.data(), static_cast<UINT>(Buffer.size()));
     if (Length == 0) return std::string();
-    if (Length < Buffer.size()) return std::string(Buffer.data(), Length);
+    if (Length < Buffer.size()) return FromWide(std::wstring_view(Buffer.data(), Length));
     Buffer.resize(Length + 1);
   }
 }
@@ -24,7 +24,7 @@ HMODULE LoadSystemLibrary(const char* Name, std::string& Path) {
   Path = Directory + (Directory.back() == '\\' ? "" : "\\") + Name;
   // A full path names exactly one file; the altered search order makes the library's own
   // dependencies come from its directory too.
-  return LoadLibraryExA(Path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  return LoadLibraryExW(Wide(Path).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 }  // namespace varn::platform::win32

@@ -279,7 +279,9 @@ class TWin32Toolkit final : public TToolkit {
   int32_t ShowMessageBox(TWindowHandle Owner, const std::string& Text, const std::string& Caption,
                          int32_t Flags) override {
     SyncTitle();
-    return MessageBoxA(AsWindow(Owner), Text.c_str(), Caption.c_str(), static_cast<UINT>(Flags));
+    // A message may name a path that the ANSI code page cannot write.
+    return MessageBoxW(AsWindow(Owner), platform::win32::Wide(Text).c_str(),
+                       platform::win32::Wide(Caption).c_str(), static_cast<UINT>(Flags));
   }
 
   LRESULT FormProcedure(TForm& Form, HWND Window, UINT Message, WPARAM W, LPARAM L) {

@@ -9,15 +9,16 @@ namespace {
 
 using win32::Lookup;
 
-using GetFileVersionInfoSizeAFunction = DWORD(WINAPI*)(LPCSTR, LPDWORD);
-using GetFileVersionInfoAFunction = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
+// The file by its wide name; the block and its strings as ever, through VerQueryValueA.
+using GetFileVersionInfoSizeWFunction = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
+using GetFileVersionInfoWFunction = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
 using VerQueryValueAFunction = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
 
 struct VersionLibrary {
   HMODULE Module = nullptr;
   std::string Path;
-  GetFileVersionInfoSizeAFunction GetSize = nullptr;
-  GetFileVersionInfoAFunction GetInfo = nullptr;
+  GetFileVersionInfoSizeWFunction GetSize = nullptr;
+  GetFileVersionInfoWFunction GetInfo = nullptr;
   VerQueryValueAFunction Query = nullptr;
   bool Available() const { return GetSize && GetInfo && Query; }
 };
@@ -30,8 +31,8 @@ VersionLibrary LoadVersionLibrary() {
     return Library;
   }
   Library.GetSize =
-      Lookup<GetFileVersionInfoSizeAFunction>(Library.Module, "GetFileVersionInfoSizeA");
-  Library.GetInfo = Lookup<GetFileVersionInfoAFunction>(Library.Module, "GetFileVersionInfoA");
+      Lookup<GetFileVersionInfoSizeWFunction>(Library.Module, "GetFileVersionInfoSizeW");
+  Library.GetInfo = Lookup<GetFileVersionInfoWFunction>(Library.Module, "GetFileVersionInfoW");
   Library.Query = Lookup<VerQueryValueAFunction>(Library.Module, "VerQueryValueA");
   return Library;
 }
@@ -56,14 +57,14 @@ uint32_t GetVersionInfoSize(const std::string& FileName, uint32_t& Handle) {
   Handle = 0;
   if (!Library().Available()) return 0;
   DWORD Value = 0;
-  const DWORD Size = Library().GetSize(FileName.c_str(), &Value);
+  const DWORD Size = Library().GetSize(win32::Wide(FileName).c_str(), &Value);
   Handle = Value;
   return Size;
 }
 
 bool GetVersionInfo(const std::string& FileName, uint32_t Handle, uint32_t Size, void* Block) {
   if (!Library().Available()) return false;
-  return Library().GetInfo(FileName.c_str(), Handle, Size, Block) != 0;
+  return Library().GetInfo(win32::Wide(FileName).c_str(), Handle, Size, Block) != 0;
 }
 
 bool QueryVersionValue(const void* Block, const std::string& KeyPath, const void*& Value,
@@ -81,12 +82,12 @@ bool QueryVersionValue(const void* Block, const std::string& KeyPath, const void
 
 std::string VersionInfoLibraryPath() {
   if (!Library().Available()) return std::string();
-  std::vector<char> Buffer(MAX_PATH);
+  std::vector<wchar_t> Buffer(MAX_PATH);
   for (;;) {
     const DWORD Length =
-        GetModuleFileNameA(Library().Module, Buffer.data(), static_cast<DWORD>(Buffer.size()));
+        GetModuleFileNameW(Library().Module, Buffer.data(), static_cast<DWORD>(Buffer.size()));
     if (Length == 0) return std::string();
-    if (Length < Buffer.size()) return std::string(Buffer.data(), Length);
+    if (Length < Buffer.size()) return win32::FromWide(std::wstring_view(Buffer.data(), Length));
     Buffer.resize(Buffer.size() * 2);
   }
 }
