@@ -17,8 +17,8 @@
 
 #include <varn/archive/TargetPath.h>
 #include <varn/archive/cmp_TVarnCompress.h>
-#include <varn/framework/Application.h>
 #include <varn/framework/platform/Platform.h>
+#include <varn/ui/Application.h>
 #include "fuzz/FuzzCheck.h"
 #include "tests/common/TreeSnapshot.h"
 

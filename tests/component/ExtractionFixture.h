@@ -7,7 +7,7 @@
 #include <vector>
 
 #include <varn/archive/cmp_TVarnCompress.h>
-#include <varn/framework/Application.h>
+#include <varn/ui/Application.h>
 #include "tests/common/TestSupport.h"
 #include "tests/component/HandLaidArchive.h"
 

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <random>
 
-#include <varn/framework/Application.h>
 #include <varn/framework/Exceptions.h>
 #include <varn/framework/platform/Platform.h>
 #include <varn/framework/platform/VersionInfo.h>
 #include <varn/support/PathHelpers.h>
+#include <varn/ui/Application.h>
 #include <varn/versioninfo/LoadVersionBlock.h>
 #include <varn/versioninfo/PeImage.h>
 #include <varn/versioninfo/PeVersionResource.h>

@@ -4,10 +4,10 @@
 
 #include <varn/archive/TargetPath.h>
 #include <varn/archive/cmp_TVarnCompress.h>
-#include <varn/framework/Application.h>
 #include <varn/framework/DateTime.h>
 #include <varn/support/PathHelpers.h>
 #include <varn/support/Text.h>
+#include <varn/ui/Application.h>
 
 namespace varn {
 

@@ -1,8 +1,8 @@
 #include <varn/versioninfo/cmp_TVersion.h>
 
-#include <varn/framework/Application.h>
 #include <varn/framework/Exceptions.h>
 #include <varn/framework/platform/Platform.h>
+#include <varn/ui/Application.h>
 #include <varn/versioninfo/LoadVersionBlock.h>
 
 namespace varn {

@@ -1,11 +1,11 @@
-#include <varn/framework/Application.h>
+#include <varn/ui/Application.h>
 
 #include <algorithm>
 
 #include <varn/framework/Exceptions.h>
-#include <varn/framework/Forms.h>
-#include <varn/framework/NoneToolkit.h>
-#include <varn/framework/Toolkit.h>
+#include <varn/ui/Forms.h>
+#include <varn/ui/NoneToolkit.h>
+#include <varn/ui/Toolkit.h>
 
 namespace varn {
 
