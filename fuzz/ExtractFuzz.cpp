@@ -18,7 +18,6 @@
 #include <varn/archive/TargetPath.h>
 #include <varn/archive/cmp_TVarnCompress.h>
 #include <varn/framework/platform/Platform.h>
-#include <varn/ui/Application.h>
 #include "fuzz/FuzzCheck.h"
 #include "tests/common/TreeSnapshot.h"
 
@@ -83,7 +82,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   if (Layout == 1 || Layout == 2) WriteBytes(Archive / "setup.2", Bytes + Volume1, Volume2);
   if (Layout >= 2) WriteBytes(Archive / "setup.3", Bytes + Volume1 + Volume2, Volume3);
 
-  Application().MessagePump = nullptr;
   TVarnCompress C;
   C.SetCompressedFile(Internal(Archive / "setup.1"));
   C.ExtractDirectory = Internal(Out);

@@ -4,10 +4,10 @@
 
 #include <varn/archive/TargetPath.h>
 #include <varn/archive/cmp_TVarnCompress.h>
+#include <varn/framework/CustomApplication.h>
 #include <varn/framework/DateTime.h>
 #include <varn/support/PathHelpers.h>
 #include <varn/support/Text.h>
-#include <varn/ui/Application.h>
 
 namespace varn {
 
@@ -215,14 +215,14 @@ void TVarnCompress::ExtractOnReadBuffer(TVarnStreamCompress&, TVSCBuffer& Buf, i
     OpenVolume(FSourceFile, FCurrentDisk, FCompressedFile);
     if (BIB == 0 && !ReadCurrentVolume(Buf, Want, BIB)) BIB = 0;
   }
-  Application().ProcessMessages();
+  ProcessApplication().ProcessMessages();
   FStats.BytesDone = Add32(FStats.BytesDone, BIB);
   FStats.TotalBytesDone = Add32(FStats.TotalBytesDone, BIB);
 }
 
 void TVarnCompress::ExtractOnWriteBuffer(TVarnStreamCompress&, TVSCBuffer& Buf, int32_t BIB) {
   if (Abort) throw EVCStop();
-  Application().ProcessMessages();
+  ProcessApplication().ProcessMessages();
   if (!FDestFile) throw Exception("OnWriteBuffer has Nil DestFile");
   if (FWriteBehindCount > WritePieceSize - BIB) WritePending();
   if (!FWriteBehind) FWriteBehind = std::make_unique_for_overwrite<uint8_t[]>(WritePieceSize);

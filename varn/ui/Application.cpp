@@ -9,16 +9,13 @@
 
 namespace varn {
 
-TApplication::TApplication() {
-  Name = "Application";
-}
+TApplication::TApplication() = default;
 
 TApplication::~TApplication() {
   // Forms first: their windows go back to the toolkit, which outlives them.
   while (!FForms.empty())
     FForms.pop_back();
-  while (!FOwned.empty())
-    FOwned.pop_back();
+  FreeOwned();
   FToolkit.reset();
 }
 
@@ -118,14 +115,21 @@ void TApplication::RunHandler(const std::function<void()>& Handler) noexcept {
   }
 }
 
-TComponent& TApplication::InsertOwned(std::unique_ptr<TComponent> Component) {
-  FOwned.push_back(std::move(Component));
-  return *FOwned.back();
-}
-
 TApplication& Application() {
   static TApplication Instance;
   return Instance;
 }
+
+namespace {
+
+TCustomApplication& InstalledApplication() {
+  return Application();
+}
+
+// Before main, so that the archive component's pump and the shared version resource reach this
+// object however early they are first used.
+[[maybe_unused]] const bool Installed = (InstallProcessApplication(InstalledApplication), true);
+
+}  // namespace
 
 }  // namespace varn
