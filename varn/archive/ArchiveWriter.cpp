@@ -5,7 +5,6 @@
 #include <limits>
 
 #include <varn/archive/ArchiveSeal.h>
-#include <varn/archive/PendingVolumes.h>
 #include <varn/archive/PredictionEncoder.h>
 #include <varn/archive/TargetPath.h>
 #include <varn/support/ByteReader.h>
@@ -383,13 +382,6 @@ ArchiveMember MemberFromFile(const std::string& Path, const std::string& Archive
 
 std::string VolumeFileName(const std::string& FirstVolume, int32_t Number) {
   return ReplaceExtension(FirstVolume, "." + std::to_string(Number));
-}
-
-ArchivePlan WriteArchiveFiles(ArchiveWriter& Writer, const std::string& FirstVolume) {
-  PendingVolumes Volumes(FirstVolume);
-  const ArchivePlan Plan = Volumes.Write(Writer);
-  Volumes.Commit(Plan.VolumeCount);
-  return Plan;
 }
 
 }  // namespace varn
