@@ -11,10 +11,6 @@ constinit TGetApplication InstalledApplication = nullptr;
 
 }  // namespace
 
-TCustomApplication::TCustomApplication() {
-  Name = "Application";
-}
-
 TCustomApplication::~TCustomApplication() {
   FreeOwned();
 }

@@ -14,7 +14,6 @@ namespace varn {
 
 class TCustomApplication : public TComponent {
  public:
-  TCustomApplication();
   ~TCustomApplication() override;
 
   // Dispatches every pending message, then returns; nothing here.

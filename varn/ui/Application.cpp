@@ -4,12 +4,13 @@
 
 #include <varn/framework/Exceptions.h>
 #include <varn/ui/Forms.h>
-#include <varn/ui/NoneToolkit.h>
 #include <varn/ui/Toolkit.h>
 
 namespace varn {
 
-TApplication::TApplication() = default;
+TApplication::TApplication() {
+  Name = "Application";
+}
 
 TApplication::~TApplication() {
   // Forms first: their windows go back to the toolkit, which outlives them.
@@ -20,7 +21,7 @@ TApplication::~TApplication() {
 }
 
 TToolkit& TApplication::Toolkit() {
-  if (!FToolkit) FToolkit = std::make_unique<TNoneToolkit>(*this);
+  if (!FToolkit) FToolkit = CreatePlatformToolkit(*this);
   return *FToolkit;
 }
 

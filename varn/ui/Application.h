@@ -26,8 +26,9 @@ class TApplication : public TCustomApplication {
   // own window.
   std::string Title;
 
-  // The toolkit that shows the forms; none (nothing on screen) until one is set. Set it before
-  // the first form is created; it lives as long as the application.
+  // The toolkit that shows the forms: the one set, else the platform's own
+  // (CreatePlatformToolkit), made when first needed. Set it before the first form is created;
+  // it lives as long as the application.
   TToolkit& Toolkit();
   void SetToolkit(std::unique_ptr<TToolkit> Value);
 
