@@ -9,6 +9,7 @@
 #include <varn/archive/TargetPath.h>
 #include <varn/support/ByteReader.h>
 #include <varn/support/PathHelpers.h>
+#include <varn/support/Text.h>
 
 namespace varn {
 namespace {
@@ -16,17 +17,6 @@ namespace {
 constexpr int64_t PrologueSize = 5;
 constexpr int64_t RecordSize = static_cast<int64_t>(TFileHeaderRecord::Size);
 constexpr int32_t ChunkSize = 64 * 1024;
-
-bool IsBlank(const std::string& Text) {
-  return std::all_of(Text.begin(), Text.end(),
-                     [](char C) { return static_cast<unsigned char>(C) <= 32; });
-}
-
-std::string FoldAscii(std::string Text) {
-  for (char& C : Text)
-    if (C >= 'a' && C <= 'z') C = static_cast<char>(C - 32);
-  return Text;
-}
 
 // Names in messages are shown as the user reads them, control characters as \xNN, so that a
 // message stays one line.
@@ -57,12 +47,12 @@ void CheckMembers(const std::vector<ArchiveMember>& Members) {
                            " could never be extracted: " + Problem);
     // Extraction writes only the part after the last '\' or ':', so two names that differ
     // before it would land on one file.
-    const std::string Target = FoldAscii(TargetFileName(M.Name));
+    const std::string Target = UpperAsciiText(TargetFileName(M.Name));
     for (size_t J = 0; J < I; ++J) {
-      if (FoldAscii(Members[J].Name) == FoldAscii(M.Name))
+      if (UpperAsciiText(Members[J].Name) == UpperAsciiText(M.Name))
         throw EArchiveWriter("Two files would be archived as " + Quoted(M.Name) + ": " +
                              Describe(Members[J]) + " and " + Describe(M));
-      if (FoldAscii(TargetFileName(Members[J].Name)) == Target)
+      if (UpperAsciiText(TargetFileName(Members[J].Name)) == Target)
         throw EArchiveWriter("Two files would be extracted as " + Quoted(TargetFileName(M.Name)) +
                              ": " + Describe(Members[J]) + " and " + Describe(M));
     }
