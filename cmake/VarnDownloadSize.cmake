@@ -1,6 +1,6 @@
 # What the Windows build does to keep loader.exe small, and why: the loader is a download, and
-# tests/loader checks its stripped size against a budget. The figures are what each step saved
-# on the 32-bit loader, read from linker maps.
+# tests/loader checks its stripped size against a budget. README's "The loader's size" says what
+# each step saves and costs, measured.
 
 if(VARN_PLATFORM STREQUAL "win32")
   # Every function and datum in its own section, so that the linker can drop what a program does
@@ -22,19 +22,19 @@ endif()
 # varn_download_size(TARGET): the download's link, for loader.exe.
 function(varn_download_size target)
   target_link_options(${target} PRIVATE
-    # One program, optimized whole (-62 KB): code that nothing calls is gone before the link. The
+    # One program, optimized whole: code that nothing calls is gone before the link. The
     # section garbage collection cannot do that alone on Windows, where the link keeps each
     # object's unwind table and with it every function of the object. GCC 12 fails on MinGW
     # with more than one LTO partition.
     -flto -flto-partition=one -Wl,--gc-sections
-    # The win32 thread model's runtime (-26 KB): the posix one brings winpthreads for the
+    # The win32 thread model's runtime: the posix one brings winpthreads for the
     # standard library's own locks, which a program without threads never takes. -no-pthread
     # turns any use of winpthreads into a link error instead.
     -L${VARN_MINGW_WIN32_RUNTIME} -no-pthread
     # No symbols.
     -s)
 
-  # The standard library's throw helpers, defined for this link alone (-55 KB): see the file.
+  # The standard library's throw helpers, defined for this link alone: see the file.
   target_sources(${target} PRIVATE ${VARN_SOURCE_ROOT}/loader/win32/StandardThrows.cpp)
 
   # The program's own copy of the decoder, built for size; it takes the place of the library's,
