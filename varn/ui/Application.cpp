@@ -128,7 +128,7 @@ TCustomApplication& InstalledApplication() {
 }
 
 // Before main, so that the archive component's pump and the shared version resource reach this
-// object however early they are first used.
+// object whichever of them main uses first.
 [[maybe_unused]] const bool Installed = (InstallProcessApplication(InstalledApplication), true);
 
 }  // namespace
