@@ -16,6 +16,7 @@
 #include <vector>
 
 #include <varn/archive/ArchiveWriter.h>
+#include <varn/archive/PendingVolumes.h>
 #include <varn/archive/PredictionEncoder.h>
 #include <varn/archive/cmp_TVarnCompress.h>
 #include <varn/framework/platform/Hash.h>

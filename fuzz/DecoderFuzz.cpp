@@ -9,35 +9,13 @@
 
 #include <varn/archive/cmp_TVarnStreamCompress.h>
 #include "fuzz/FuzzCheck.h"
+#include "tests/common/ReferenceCoder.h"
 
 using namespace varn;
 
 namespace {
 
 constexpr int32_t Block = 8192;
-
-std::vector<uint8_t> PlainDecode(const uint8_t* Data, size_t Size) {
-  std::vector<uint8_t> Table(32768, 0), Out;
-  uint8_t Last = 0, SecondLast = 0;
-  size_t In = 0;
-  while (In < Size) {
-    const uint8_t Flags = Data[In++];
-    for (int Bit = 0; Bit < 8; ++Bit) {
-      const size_t Index = (static_cast<size_t>(SecondLast) << 7) ^ Last;
-      uint8_t C;
-      if (Flags & (1u << Bit)) {
-        C = Table[Index];
-      } else {
-        if (In == Size) return Out;
-        C = Table[Index] = Data[In++];
-      }
-      Out.push_back(C);
-      SecondLast = Last;
-      Last = C;
-    }
-  }
-  return Out;
-}
 
 // Read sizes from 1 to 8192, mostly small or near the block size, from a fixed generator.
 class ReadSizes {
@@ -121,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   const int ThrowAt = Data[2] % 4;
   const uint8_t* Stream = Data + 3;
   const size_t StreamSize = Size - 3;
-  const std::vector<uint8_t> Expected = PlainDecode(Stream, StreamSize);
+  const std::vector<uint8_t> Expected = reference_coder::Decode(Stream, StreamSize);
 
   // One decoder for all runs: each Decompress must start from a fresh predictor, also after a
   // handler threw in the middle of the previous one.

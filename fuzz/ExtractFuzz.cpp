@@ -22,7 +22,6 @@
 #include <varn/archive/ArchiveSeal.h>
 #include <varn/archive/TargetPath.h>
 #include <varn/archive/cmp_TVarnCompress.h>
-#include <varn/framework/Application.h>
 #include <varn/framework/platform/Platform.h>
 #include "fuzz/FuzzCheck.h"
 #include "tests/common/TreeSnapshot.h"
@@ -172,11 +171,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   if (Layout == 1 || Layout == 2) WriteBytes(Archive / "setup.2", Bytes + Volume1, Volume2);
   if (Layout >= 2) WriteBytes(Archive / "setup.3", Bytes + Volume1 + Volume2, Volume3);
 #ifdef VARN_FUZZ_RESEAL
-  Application().MessagePump = nullptr;
   Reseal(Archive, Bytes, Volume1);
 #endif
 
-  Application().MessagePump = nullptr;
   TVarnCompress C;
   C.SetCompressedFile(Internal(Archive / "setup.1"));
   C.ExtractDirectory = Internal(Out);

@@ -13,6 +13,7 @@
 #include <varn/archive/PredictionEncoder.h>
 #include <varn/framework/Streams.h>
 #include <varn/versioninfo/PeVersionResource.h>
+#include "tests/common/ReferenceCoder.h"
 #include "tests/common/TestSupport.h"
 #include "tests/component/HandLaidArchive.h"
 #include "tests/versioninfo/SyntheticVersion.h"
@@ -47,34 +48,10 @@ Bytes Text(const std::string& Value) {
   return Bytes(Value.begin(), Value.end());
 }
 
-// The format's encoder at its plainest: a set flag bit wherever the table already predicts
-// the byte.
-Bytes Encode(const Bytes& Input) {
-  Bytes Table(32768, 0), Out;
-  uint8_t Last = 0, SecondLast = 0;
-  for (size_t Group = 0; Group < Input.size(); Group += 8) {
-    const size_t FlagAt = Out.size();
-    Out.push_back(0);
-    for (size_t Bit = 0; Bit < 8 && Group + Bit < Input.size(); ++Bit) {
-      const uint8_t C = Input[Group + Bit];
-      const size_t Index = (static_cast<size_t>(SecondLast) << 7) ^ Last;
-      if (Table[Index] == C) {
-        Out[FlagAt] |= static_cast<uint8_t>(1u << Bit);
-      } else {
-        Out.push_back(C);
-        Table[Index] = C;
-      }
-      SecondLast = Last;
-      Last = C;
-    }
-  }
-  return Out;
-}
-
 Entry EncodedEntry(const std::string& Name, const Bytes& Content, const std::string& Version = "") {
   Entry E;
   E.Name = Name;
-  E.Compressed = Encode(Content);
+  E.Compressed = reference_coder::Encode(Content);
   E.OriginalSize = static_cast<int32_t>(Content.size());
   E.Version = Version;
   return E;
@@ -182,9 +159,11 @@ int main(int argc, char** argv) {
   Seed("catalogue", "empty", Bytes{0, 0, 0, 0, 0});
 
   Seed("decoder", "literals", Prefixed({1, 0, 0}, hand_laid::LiteralStream(Text("abcdefghij"))));
-  Seed("decoder", "text", Prefixed({7, 3, 0}, Encode(Repeated("the quick brown fox ", 40))));
+  Seed("decoder", "text",
+       Prefixed({7, 3, 0}, reference_coder::Encode(Repeated("the quick brown fox ", 40))));
   Seed("decoder", "two-blocks", Prefixed({0, 0, 2}, Bytes(1100, 0xFF)));
-  Seed("decoder", "stop-in-first-block", Prefixed({9, 0, 1}, Encode(Repeated("ab", 5000))));
+  Seed("decoder", "stop-in-first-block",
+       Prefixed({9, 0, 1}, reference_coder::Encode(Repeated("ab", 5000))));
   Seed("decoder", "cut-in-a-group", Prefixed({2, 0, 0}, Bytes{0x00, 'a', 'b', 0xF0, 'c'}));
 
   SeedExtraction("one-volume", VolumeSet(0x00, hand_laid::Layout(TwoFiles, 0)));

@@ -1,7 +1,7 @@
 #include "loader/LoaderEnvironment.h"
 
-#include <varn/framework/Application.h>
 #include <varn/framework/platform/Platform.h>
+#include <varn/ui/Application.h>
 
 using namespace varn;
 

@@ -1,8 +1,8 @@
 #include "loader/LoaderStartup.h"
 
-#include <varn/framework/Application.h>
-#include <varn/framework/Toolkit.h>
 #include <varn/framework/platform/Platform.h>
+#include <varn/ui/Application.h>
+#include <varn/ui/Toolkit.h>
 #include <varn/versioninfo/cmp_TVersion.h>
 #include "loader/mainform_LoadProgram.h"
 

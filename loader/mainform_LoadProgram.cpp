@@ -1,8 +1,8 @@
 #include "loader/mainform_LoadProgram.h"
 
-#include <varn/framework/Application.h>
 #include <varn/framework/Exceptions.h>
 #include <varn/support/PathHelpers.h>
+#include <varn/ui/Application.h>
 
 using namespace varn;
 

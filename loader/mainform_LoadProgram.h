@@ -8,7 +8,7 @@
 #include <string>
 
 #include <varn/archive/cmp_TVarnCompress.h>
-#include <varn/framework/Forms.h>
+#include <varn/ui/Forms.h>
 #include "loader/LoaderEnvironment.h"
 
 class TForm1 : public varn::TForm {

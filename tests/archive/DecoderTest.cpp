@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <varn/archive/PredictionEncoder.h>
+#include "tests/common/ReferenceCoder.h"
 #include "tests/common/TestSupport.h"
 
 using namespace varn;
@@ -51,32 +52,6 @@ DecodeRun Decode(TVarnStreamCompress& Decoder, const Bytes& Input, size_t Piece 
 DecodeRun Decode(const Bytes& Input, size_t Piece = 8192) {
   TVarnStreamCompress Decoder;
   return Decode(Decoder, Input, Piece);
-}
-
-// The decoder as the format defines it, transcribed step by step, to compare against.
-Bytes ReferenceDecode(const Bytes& Input) {
-  std::vector<uint8_t> Table(32768, 0);
-  uint8_t Last = 0, Second = 0;
-  Bytes Out;
-  size_t Pos = 0;
-  while (Pos < Input.size()) {
-    const uint8_t Flag = Input[Pos++];
-    for (int Bit = 0; Bit < 8; ++Bit) {
-      const unsigned Index = (static_cast<unsigned>(Second) << 7) ^ Last;
-      uint8_t C;
-      if (Flag & (1 << Bit)) {
-        C = Table[Index];
-      } else {
-        if (Pos >= Input.size()) return Out;
-        C = Input[Pos++];
-        Table[Index] = C;
-      }
-      Out.push_back(C);
-      Second = Last;
-      Last = C;
-    }
-  }
-  return Out;
 }
 
 std::vector<int32_t> ExpectedDeliveries(size_t OutputSize) {
@@ -155,7 +130,7 @@ TEST(Decoder, ContextIndexShiftsBySevenSoPairsShareEntries) {
   // after the first pair is predicted (bit 5) after the second.
   const DecodeRun R = Decode({0x20, 0x01, 0x00, 0x55, 0x00, 0x80});
   EXPECT_EQ(R.Output, (Bytes{0x01, 0x00, 0x55, 0x00, 0x80, 0x55}));
-  EXPECT_EQ(R.Output, ReferenceDecode({0x20, 0x01, 0x00, 0x55, 0x00, 0x80}));
+  EXPECT_EQ(R.Output, reference_coder::Decode({0x20, 0x01, 0x00, 0x55, 0x00, 0x80}));
 }
 
 TEST(Decoder, DeliversFullBlocksOnlyWhenAFurtherByteArrives) {
@@ -188,7 +163,7 @@ TEST(Decoder, OneBytePerReadEqualsBlocksOverRandomStreams) {
     // Random bytes as a stream: flags of every kind, literals of every kind.
     const Bytes Input = testing_support::RandomBytes(Seed * 997 % 30000, Seed);
     const DecodeRun Blocks = Decode(Input, 8192);
-    EXPECT_EQ(Blocks.Output, ReferenceDecode(Input));
+    EXPECT_EQ(Blocks.Output, reference_coder::Decode(Input));
     EXPECT_EQ(Blocks.Deliveries, ExpectedDeliveries(Blocks.Output.size()));
     for (size_t Piece : {size_t{1}, size_t{3}, size_t{4097}}) {
       const DecodeRun Other = Decode(Input, Piece);
@@ -211,7 +186,7 @@ TEST(Decoder, AllPredictedGroupsFollowTheTableInAndOutOfRuns) {
       for (int Literal = std::popcount(Flag); Literal < 8 && I < Input.size(); ++Literal, ++I)
         Input[I] = static_cast<uint8_t>(Input[I] >> 7);
     }
-    const Bytes Expected = ReferenceDecode(Input);
+    const Bytes Expected = reference_coder::Decode(Input);
     for (size_t Piece : {size_t{8192}, size_t{1}, size_t{3}})
       EXPECT_EQ(Decode(Input, Piece).Output, Expected) << "reads of " << Piece;
   }
@@ -224,7 +199,7 @@ TEST(Decoder, TwoStreamsInARowAreIndependent) {
   // The second stream must see a zeroed table and context: 0xFF gives eight zeros.
   EXPECT_EQ(Decode(Decoder, {0xFF}).Output, Bytes(8, 0));
   const Bytes Input = {0xF0, 0x61, 0x62, 0x61, 0x62};
-  EXPECT_EQ(Decode(Decoder, Input).Output, ReferenceDecode(Input));
+  EXPECT_EQ(Decode(Decoder, Input).Output, reference_coder::Decode(Input));
 }
 
 TEST(Decoder, ExceptionFromWriteHandlerLeavesWithoutFlush) {

@@ -7,6 +7,7 @@
 #include <map>
 
 #include <varn/archive/ArchiveSeal.h>
+#include <varn/archive/PendingVolumes.h>
 #include <varn/archive/PredictionEncoder.h>
 #include <varn/archive/cmp_TVarnStreamCompress.h>
 #include <varn/framework/DateTime.h>

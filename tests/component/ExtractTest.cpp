@@ -368,6 +368,56 @@ TEST_F(Extraction, AbortFromTheMessagePumpStopsAtTheNextBlock) {
   EXPECT_NO_THROW(C.Extract());
 }
 
+TEST_F(Extraction, PumpsOncePerInputBlockAndOncePerOutputBlock) {
+  // The process's message pump, as the application object runs it, between the events: a read
+  // pumps before its bytes count (the next status shows them), a write pumps right before its
+  // status, and a read past the data's end does not pump.
+  struct Case {
+    const char* Name;
+    std::vector<hand_laid::Entry> Entries;
+    int64_t VolumeSize;
+    std::vector<std::string> Trace;
+  };
+  // 20000 literal bytes are 22500 stored ones: read as 8192, 8192 and 6116, written as 8192,
+  // 8192 and 3616. In volumes of 10000 bytes (after the 169 of the catalogue) a read ends at
+  // a volume's end: 8192, 1639 | 8192, 1808 | 2669.
+  const auto Big = RandomBytes(20000, 31);
+  const Case Cases[] = {
+      {"one volume",
+       {LiteralEntry("big", Big), LiteralEntry("small", Bytes("small"))},
+       0,
+       {"before big", "pump", "pump", "pump", "status 16384", "pump", "pump", "status 22500",
+        "pump", "status 22500", "done", "after big", "before small", "pump", "pump", "status 6",
+        "done", "after small"}},
+      {"volumes of 10000 bytes",
+       {LiteralEntry("big", Big)},
+       10000,
+       {"before big", "pump", "pump", "pump", "status 9831", "pump", "pump", "pump", "status 19831",
+        "pump", "pump", "status 22500", "done", "after big"}},
+      {"no data", {ZeroEntry("empty", 0)}, 0, {"before empty", "done", "after empty"}},
+  };
+  for (const Case& Test : Cases) {
+    SCOPED_TRACE(Test.Name);
+    std::vector<std::string> Trace;
+    Application().MessagePump = [&] { Trace.push_back("pump"); };
+    C.OnBeforeExtracting = [&](TVarnCompress&, const TlzhFileStats& S) {
+      Trace.push_back("before " + S.FileName);
+    };
+    C.OnStatus = [&](TVarnCompress&, const TlzhFileStats& S) {
+      Trace.push_back(S.FileDone ? "done" : "status " + std::to_string(S.BytesDone));
+    };
+    C.OnAfterExtracting = [&](TVarnCompress&, const TlzhFileStats& S) {
+      Trace.push_back("after " + S.FileName);
+    };
+    std::filesystem::remove_all(testing_support::Native(Dir / "out"));
+    Archive(Test.Entries, Test.VolumeSize);
+    for (const auto& Entry : Test.Entries)
+      Select({Entry.Name});
+    C.Extract();
+    EXPECT_EQ(Trace, Test.Trace);
+  }
+}
+
 TEST_F(Extraction, EAbortFromAHandlerEndsQuietly) {
   Archive({LiteralEntry("a", Bytes("a")), LiteralEntry("b", Bytes("b"))});
   C.OnAfterExtracting = [](TVarnCompress&, const TlzhFileStats&) { throw EAbort(); };

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include <varn/archive/cmp_TVarnCompress.h>
-#include <varn/framework/Application.h>
+#include <varn/ui/Application.h>
 #include "tests/common/TestSupport.h"
 #include "tests/component/HandLaidArchive.h"
 
@@ -23,7 +23,8 @@ class Extraction : public ::testing::Test {
   std::vector<Report> Reports;
 
   void SetUp() override {
-    varn::Application().MessagePump = nullptr;
+    // The process's application object pumps (its toolkit's queue stays out of it).
+    varn::Application().MessagePump = [] {};
     C.ExtractDirectory = Dir / "out";
     C.OnBeforeExtracting = Recorder("before");
     C.OnStatus = [this](varn::TVarnCompress&, const varn::TlzhFileStats& S) {
@@ -33,7 +34,9 @@ class Extraction : public ::testing::Test {
     C.OnReplace = Recorder("replace");
     C.OnAborted = [this](varn::TComponent&) { Reports.push_back({"aborted", {}}); };
   }
-  void TearDown() override { varn::Application().MessagePump = nullptr; }
+  void TearDown() override {
+    varn::Application().MessagePump = [] {};
+  }
 
   varn::TlzhFileStatsEvent Recorder(const std::string& Event) {
     return [this, Event](varn::TVarnCompress&, const varn::TlzhFileStats& S) {

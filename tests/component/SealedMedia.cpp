@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include <varn/archive/PendingVolumes.h>
 #include <varn/framework/Streams.h>
 #include "tests/common/TestSupport.h"
 

@@ -7,10 +7,10 @@
 #include <stdexcept>
 #include <string>
 
-#include <varn/framework/Application.h>
 #include <varn/framework/Exceptions.h>
-#include <varn/framework/Forms.h>
-#include <varn/framework/NoneToolkit.h>
+#include <varn/ui/Application.h>
+#include <varn/ui/Forms.h>
+#include <varn/ui/NoneToolkit.h>
 #include "tests/forms/LoaderLikeForm.h"
 
 using namespace varn;

@@ -3,8 +3,8 @@
 // guard, and a shutdown button. What its first activation does is up to the test.
 #include <functional>
 
-#include <varn/framework/Application.h>
-#include <varn/framework/Forms.h>
+#include <varn/ui/Application.h>
+#include <varn/ui/Forms.h>
 
 namespace forms_test {
 

@@ -1,4 +1,5 @@
 #include <varn/support/PathHelpers.h>
+#include <varn/support/Text.h>
 
 #include <gtest/gtest.h>
 
@@ -88,6 +89,29 @@ TEST(PathHelpers, CompareVersionStringsComparesFieldsAsText) {
         Case{"1.\xE9", "1.a", 1}})
     EXPECT_EQ(CompareVersionStrings(C.First, C.Second), C.Expected)
         << C.First << " vs " << C.Second;
+}
+
+TEST(Text, NamesFoldOnlyTheAsciiLetters) {
+  struct Case {
+    std::string A, B;
+    bool Same;
+  };
+  const Case Cases[] = {
+      {"setup.EXE", "SETUP.exe", true},
+      {"Zz", "zZ", true},
+      // Neighbours of the letters, and letters of the code page above ASCII (a umlaut), stay.
+      {"@[`{", "`{@[", false},
+      {"\xE4", "\xC4", false},
+      {"a", std::string("a\0", 2), false},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.A + " / " + C.B);
+    EXPECT_EQ(varn::SameTextAscii(C.A, C.B), C.Same);
+    EXPECT_EQ(varn::UpperAsciiText(C.A) == varn::UpperAsciiText(C.B), C.Same);
+    EXPECT_EQ(varn::LowerAsciiText(C.A) == varn::LowerAsciiText(C.B), C.Same);
+  }
+  EXPECT_EQ(varn::UpperAsciiText("a\xE4z"), "A\xE4Z");
+  EXPECT_EQ(varn::LowerAsciiText("A\xC4Z"), "a\xC4z");
 }
 
 }  // namespace

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include <varn/archive/EVCExceptions.h>
-#include <varn/framework/Application.h>
-#include <varn/framework/NoneToolkit.h>
 #include <varn/support/PathHelpers.h>
+#include <varn/ui/Application.h>
+#include <varn/ui/NoneToolkit.h>
 #include "loader/mainform_LoadProgram.h"
 #include "tests/common/DriveRoot.h"
 #include "tests/common/TestSupport.h"

@@ -5,7 +5,6 @@
 // manifest (for its own architecture) and its version resource, and that it is no larger than
 // MAX_BYTES. Prints a line per check and the size; exit 1 when any check fails.
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -13,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include <varn/framework/AsciiCase.h>
 #include <varn/versioninfo/PeImage.h>
 #include <varn/versioninfo/ResourceVersionBlock.h>
 
@@ -30,12 +30,6 @@ int Failures = 0;
 void Check(bool Passed, const std::string& What) {
   std::printf("%s: %s\n", Passed ? "ok" : "FAIL", What.c_str());
   if (!Passed) ++Failures;
-}
-
-std::string Lower(std::string Text) {
-  std::transform(Text.begin(), Text.end(), Text.begin(),
-                 [](unsigned char C) { return static_cast<char>(std::tolower(C)); });
-  return Text;
 }
 
 }  // namespace
@@ -73,7 +67,7 @@ int main(int argc, char** argv) {
   Check(Modules.has_value(), "import directory readable");
   for (const std::string& Module : Modules.value_or(std::vector<std::string>{})) {
     const bool Allowed = std::find(std::begin(AllowedModules), std::end(AllowedModules),
-                                   Lower(Module)) != std::end(AllowedModules);
+                                   varn::LowerAsciiText(Module)) != std::end(AllowedModules);
     Check(Allowed, "imports " + Module + (Allowed ? "" : ", which not every Windows has"));
   }
 

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include <varn/archive/ArchiveWriter.h>
+#include <varn/archive/PendingVolumes.h>
 #include <varn/archive/cmp_TVarnCompress.h>
 #include <varn/framework/platform/Platform.h>
 

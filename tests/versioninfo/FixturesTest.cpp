@@ -5,11 +5,12 @@
 #include <algorithm>
 #include <random>
 
-#include <varn/framework/Application.h>
+#include <varn/framework/AsciiCase.h>
 #include <varn/framework/Exceptions.h>
 #include <varn/framework/platform/Platform.h>
 #include <varn/framework/platform/VersionInfo.h>
 #include <varn/support/PathHelpers.h>
+#include <varn/ui/Application.h>
 #include <varn/versioninfo/LoadVersionBlock.h>
 #include <varn/versioninfo/PeImage.h>
 #include <varn/versioninfo/PeVersionResource.h>
@@ -125,9 +126,7 @@ TEST(VersionFixtures, ThePlatformInterfaceIsAvailableWhereItShouldBe) {
     return;
   }
   // Loaded by full path from the system directory, not from beside the program.
-  std::string Lower = Library;
-  std::transform(Lower.begin(), Lower.end(), Lower.begin(),
-                 [](unsigned char C) { return static_cast<char>(std::tolower(C)); });
+  const std::string Lower = LowerAsciiText(Library);
   EXPECT_EQ(FileNamePart(Lower), "version.dll") << Library;
   EXPECT_NE(Lower.find("\\system32\\"), std::string::npos) << Library;
   EXPECT_NE(DirectoryPart(Library), DirectoryPart(platform::ModuleFileName()));
@@ -208,9 +207,7 @@ TEST(VersionResource, StartsOnTheRunningProgram) {
 TEST(VersionResource, StoresTheFileNameOnlyWhenItIsNotTheProgramsOwn) {
   TVersionResource Resource(nullptr);
   const std::string Own = platform::ModuleFileName();
-  std::string OtherCase = Own;
-  std::transform(OtherCase.begin(), OtherCase.end(), OtherCase.begin(),
-                 [](unsigned char C) { return static_cast<char>(std::toupper(C)); });
+  const std::string OtherCase = UpperAsciiText(Own);
   ASSERT_NE(OtherCase, Own);
   struct Case {
     std::string Name;

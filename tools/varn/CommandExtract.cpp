@@ -8,9 +8,9 @@
 
 #include <varn/archive/TargetPath.h>
 #include <varn/archive/cmp_TVarnCompress.h>
-#include <varn/framework/ProgressLine.h>
 #include <varn/framework/platform/Platform.h>
 #include <varn/support/PathHelpers.h>
+#include <varn/ui/ProgressLine.h>
 #include "tools/varn/Commands.h"
 #include "tools/varn/Safeguards.h"
 

@@ -5,27 +5,16 @@
 #include <limits>
 
 #include <varn/archive/ArchiveSeal.h>
-#include <varn/archive/PendingVolumes.h>
 #include <varn/archive/PredictionEncoder.h>
 #include <varn/archive/TargetPath.h>
 #include <varn/support/ByteReader.h>
 #include <varn/support/PathHelpers.h>
+#include <varn/support/Text.h>
 
 namespace varn {
 namespace {
 
 constexpr int32_t ChunkSize = 64 * 1024;
-
-bool IsBlank(const std::string& Text) {
-  return std::all_of(Text.begin(), Text.end(),
-                     [](char C) { return static_cast<unsigned char>(C) <= 32; });
-}
-
-std::string FoldAscii(std::string Text) {
-  for (char& C : Text)
-    if (C >= 'a' && C <= 'z') C = static_cast<char>(C - 32);
-  return Text;
-}
 
 // Names in messages are shown as the user reads them, control characters as \xNN, so that a
 // message stays one line.
@@ -56,12 +45,12 @@ void CheckMembers(const std::vector<ArchiveMember>& Members) {
                            " could never be extracted: " + Problem);
     // Extraction writes only the part after the last '\' or ':', so two names that differ
     // before it would land on one file.
-    const std::string Target = FoldAscii(TargetFileName(M.Name));
+    const std::string Target = UpperAsciiText(TargetFileName(M.Name));
     for (size_t J = 0; J < I; ++J) {
-      if (FoldAscii(Members[J].Name) == FoldAscii(M.Name))
+      if (UpperAsciiText(Members[J].Name) == UpperAsciiText(M.Name))
         throw EArchiveWriter("Two files would be archived as " + Quoted(M.Name) + ": " +
                              Describe(Members[J]) + " and " + Describe(M));
-      if (FoldAscii(TargetFileName(Members[J].Name)) == Target)
+      if (UpperAsciiText(TargetFileName(Members[J].Name)) == Target)
         throw EArchiveWriter("Two files would be extracted as " + Quoted(TargetFileName(M.Name)) +
                              ": " + Describe(Members[J]) + " and " + Describe(M));
     }
@@ -379,13 +368,6 @@ ArchiveMember MemberFromFile(const std::string& Path, const std::string& Archive
 
 std::string VolumeFileName(const std::string& FirstVolume, int32_t Number) {
   return ReplaceExtension(FirstVolume, "." + std::to_string(Number));
-}
-
-ArchivePlan WriteArchiveFiles(ArchiveWriter& Writer, const std::string& FirstVolume) {
-  PendingVolumes Volumes(FirstVolume);
-  const ArchivePlan Plan = Volumes.Write(Writer);
-  Volumes.Commit(Plan.VolumeCount);
-  return Plan;
 }
 
 }  // namespace varn

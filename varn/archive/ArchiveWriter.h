@@ -120,9 +120,4 @@ ArchiveMember MemberFromFile(const std::string& Path, const std::string& Archive
 // replaced by "." and the number.
 std::string VolumeFileName(const std::string& FirstVolume, int32_t Number);
 
-// Writes the archive into files: volume 1 is FirstVolume, volume n VolumeFileName(n). The
-// files replace a medium of that name whole or not at all, the old one's further volumes
-// included (PendingVolumes).
-ArchivePlan WriteArchiveFiles(ArchiveWriter& Writer, const std::string& FirstVolume);
-
 }  // namespace varn

@@ -132,4 +132,11 @@ PendingVolumes::Outcome PendingVolumes::Commit(int32_t Count) {
   return Result;
 }
 
+ArchivePlan WriteArchiveFiles(ArchiveWriter& Writer, const std::string& FirstVolume) {
+  PendingVolumes Volumes(FirstVolume);
+  const ArchivePlan Plan = Volumes.Write(Writer);
+  Volumes.Commit(Plan.VolumeCount);
+  return Plan;
+}
+
 }  // namespace varn

@@ -54,4 +54,9 @@ class PendingVolumes {
   std::vector<Pending> FVolumes;  // volume n at n - 1
 };
 
+// Writes the archive into files: volume 1 is FirstVolume, volume n VolumeFileName(n). The
+// files replace a medium of that name whole or not at all, the old one's further volumes
+// included.
+ArchivePlan WriteArchiveFiles(ArchiveWriter& Writer, const std::string& FirstVolume);
+
 }  // namespace varn

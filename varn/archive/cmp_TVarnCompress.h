@@ -2,8 +2,9 @@
 // TVarnCompress: the archive component. It names an archive by its volume 1, reads the
 // catalogue, describes and selects archived files and extracts the selection across volumes,
 // reporting through its events. It shows nothing itself: front ends decide what the user sees.
-// All of it runs on the caller's thread; the message pump runs once per block in and out, so
-// window handlers may run (and set Abort) in the middle of an extraction.
+// All of it runs on the caller's thread; the process's message pump (ProcessApplication()) runs
+// once per block in and out, so window handlers may run (and set Abort) in the middle of an
+// extraction.
 #include <cstdint>
 #include <functional>
 #include <memory>

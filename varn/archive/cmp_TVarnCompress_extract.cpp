@@ -3,7 +3,7 @@
 
 #include <varn/archive/TargetPath.h>
 #include <varn/archive/cmp_TVarnCompress.h>
-#include <varn/framework/Application.h>
+#include <varn/framework/CustomApplication.h>
 #include <varn/framework/DateTime.h>
 #include <varn/support/PathHelpers.h>
 #include <varn/support/Text.h>
@@ -204,14 +204,14 @@ void TVarnCompress::ExtractOnReadBuffer(TVarnStreamCompress&, TVSCBuffer& Buf, i
     OpenVolume(FSourceFile, FCurrentDisk, FCompressedFile);
     if (BIB == 0 && !ReadCurrentVolume(Buf, Want, BIB)) BIB = 0;
   }
-  Application().ProcessMessages();
+  ProcessApplication().ProcessMessages();
   FStats.BytesDone = Add32(FStats.BytesDone, BIB);
   FStats.TotalBytesDone = Add32(FStats.TotalBytesDone, BIB);
 }
 
 void TVarnCompress::ExtractOnWriteBuffer(TVarnStreamCompress&, TVSCBuffer& Buf, int32_t BIB) {
   if (Abort) throw EVCStop();
-  Application().ProcessMessages();
+  ProcessApplication().ProcessMessages();
   if (!FDestFile) throw Exception("OnWriteBuffer has Nil DestFile");
   // Data that decodes to more than the header's size is not decoded on: a wrong or endless
   // volume would otherwise fill the disk. One block of slack keeps every file whose size is

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <varn/framework/AsciiCase.h>
 #include <varn/support/ByteReader.h>
 
 namespace varn::versioninfo {
@@ -53,16 +54,11 @@ std::optional<Node> ReadNode(const std::vector<uint8_t>& Bytes, size_t Offset, s
   return Result;
 }
 
-char FoldCase(uint16_t Unit) {
-  return static_cast<char>((Unit >= 'a' && Unit <= 'z') ? Unit - 32 : Unit);
-}
-
 bool KeyMatches(const std::vector<uint8_t>& Bytes, const Node& Item, const std::string& Name) {
   if ((Item.KeyEnd - Item.KeyStart) / 2 != Name.size()) return false;
   for (size_t I = 0; I < Name.size(); ++I) {
     const uint16_t Unit = bytes::LoadU16(Bytes.data() + Item.KeyStart + 2 * I);
-    if (Unit > 0x7F || FoldCase(Unit) != FoldCase(static_cast<unsigned char>(Name[I])))
-      return false;
+    if (Unit > 0x7F || UpperAscii(static_cast<char>(Unit)) != UpperAscii(Name[I])) return false;
   }
   return true;
 }

@@ -1,6 +1,6 @@
 #include <varn/versioninfo/cmp_TVersion.h>
 
-#include <varn/framework/Application.h>
+#include <varn/framework/CustomApplication.h>
 #include <varn/framework/Exceptions.h>
 #include <varn/framework/platform/Platform.h>
 #include <varn/versioninfo/LoadVersionBlock.h>
@@ -229,9 +229,10 @@ TVersionResource* VersionResource = nullptr;
 
 void CreateVersionResource() {
   if (VersionResource) return;
-  auto Resource = std::make_unique<TVersionResource>(&Application());
+  TCustomApplication& Owner = ProcessApplication();
+  auto Resource = std::make_unique<TVersionResource>(&Owner);
   TVersionResource* Created = Resource.get();
-  Application().InsertOwned(std::move(Resource));
+  Owner.InsertOwned(std::move(Resource));
   VersionResource = Created;
 }
 

@@ -139,7 +139,9 @@ class TVersionResource : public TComponent {
 // CreateVersionResource has run.
 extern TVersionResource* VersionResource;
 
-// Creates VersionResource, owned by Application(), and reads the running program's own file.
+// Creates VersionResource, owned by the process's application object (ProcessApplication(),
+// which is Application() in a program with the window framework), and reads the running
+// program's own file.
 // Called once at start-up, before the main window exists; a second call keeps the first instance.
 void CreateVersionResource();
 

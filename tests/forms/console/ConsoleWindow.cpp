@@ -3,9 +3,9 @@
 // code is Run's.
 #include <cstring>
 
-#include <varn/framework/Application.h>
 #include <varn/framework/Exceptions.h>
-#include <varn/framework/Toolkit.h>
+#include <varn/ui/Application.h>
+#include <varn/ui/Toolkit.h>
 #include "tests/forms/LoaderLikeForm.h"
 
 using namespace varn;

@@ -8,11 +8,11 @@
 #include <cstdlib>
 #include <thread>
 
-#include <varn/framework/Application.h>
 #include <varn/framework/Exceptions.h>
-#include <varn/framework/Forms.h>
-#include <varn/framework/Toolkit.h>
 #include <varn/framework/platform/Platform.h>
+#include <varn/ui/Application.h>
+#include <varn/ui/Forms.h>
+#include <varn/ui/Toolkit.h>
 #include "tests/common/WindowProbe.h"
 #include "tests/forms/LoaderLikeForm.h"
 

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <vector>
 
+#include <varn/framework/AsciiCase.h>
 #include <varn/framework/platform/Platform.h>
 #include <varn/framework/platform/posix/PosixPaths.h>
 
@@ -28,10 +29,6 @@ uint32_t AttributesOf(const struct stat& Status) {
   return Attributes;
 }
 
-char FoldCase(char C) {
-  return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 32) : C;
-}
-
 // '*' matches any run of characters, '?' exactly one; letters compare without case, as the
 // Windows search does.
 bool MatchesWildcard(const char* Pattern, const char* Name) {
@@ -41,7 +38,7 @@ bool MatchesWildcard(const char* Pattern, const char* Name) {
     if (*Pattern == '*') {
       StarPattern = ++Pattern;
       StarName = Name;
-    } else if (*Pattern == '?' || (*Pattern && FoldCase(*Pattern) == FoldCase(*Name))) {
+    } else if (*Pattern == '?' || (*Pattern && UpperAscii(*Pattern) == UpperAscii(*Name))) {
       ++Pattern;
       ++Name;
     } else if (StarPattern) {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include <varn/framework/Component.h>
-#include <varn/framework/Controls.h>
 #include <varn/framework/Exceptions.h>
+#include <varn/ui/Controls.h>
 
 namespace varn {
 

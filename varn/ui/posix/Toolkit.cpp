@@ -8,11 +8,11 @@
 #include <string>
 #include <string_view>
 
-#include <varn/framework/Application.h>
-#include <varn/framework/Forms.h>
-#include <varn/framework/NoneToolkit.h>
-#include <varn/framework/ProgressLine.h>
 #include <varn/framework/platform/Platform.h>
+#include <varn/ui/Application.h>
+#include <varn/ui/Forms.h>
+#include <varn/ui/NoneToolkit.h>
+#include <varn/ui/ProgressLine.h>
 
 namespace varn {
 

@@ -1,10 +1,10 @@
-#include <varn/framework/Controls.h>
+#include <varn/ui/Controls.h>
 
 #include <algorithm>
 
-#include <varn/framework/Application.h>
-#include <varn/framework/Forms.h>
-#include <varn/framework/Toolkit.h>
+#include <varn/ui/Application.h>
+#include <varn/ui/Forms.h>
+#include <varn/ui/Toolkit.h>
 
 namespace varn {
 

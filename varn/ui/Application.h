@@ -1,7 +1,8 @@
 #pragma once
 // The application object: the title, the forms and the main form, the message loop, the
 // message pump, the quit request and the error display. It is process-wide, like the one window
-// toolkit it fronts; tests may make their own.
+// toolkit it fronts, and the process's application object of the layers below
+// (ProcessApplication); tests may make their own.
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -9,14 +10,14 @@
 #include <string>
 #include <vector>
 
-#include <varn/framework/Component.h>
+#include <varn/framework/CustomApplication.h>
 
 namespace varn {
 
 class TForm;
 class TToolkit;
 
-class TApplication : public TComponent {
+class TApplication : public TCustomApplication {
  public:
   TApplication();
   ~TApplication() override;
@@ -25,8 +26,9 @@ class TApplication : public TComponent {
   // own window.
   std::string Title;
 
-  // The toolkit that shows the forms; none (nothing on screen) until one is set. Set it before
-  // the first form is created; it lives as long as the application.
+  // The toolkit that shows the forms: the one set, else the platform's own
+  // (CreatePlatformToolkit), made when first needed. Set it before the first form is created;
+  // it lives as long as the application.
   TToolkit& Toolkit();
   void SetToolkit(std::unique_ptr<TToolkit> Value);
 
@@ -46,7 +48,7 @@ class TApplication : public TComponent {
   // The message pump: every pending message for the application's windows is dispatched, then
   // the call returns. It runs MessagePump when one is set (tests count or script with it),
   // otherwise the toolkit's queue. A quit request taken here ends Run before it waits.
-  void ProcessMessages();
+  void ProcessMessages() override;
   std::function<void()> MessagePump;
 
   // Queues the quit request; Terminate asks for exit code 0.
@@ -68,10 +70,6 @@ class TApplication : public TComponent {
   // under the error display: nothing it throws gets out.
   void RunHandler(const std::function<void()>& Handler) noexcept;
 
-  // Hands a component to the application object, which frees it when it is destroyed itself
-  // (the last inserted first).
-  TComponent& InsertOwned(std::unique_ptr<TComponent> Component);
-
   // Called by ~TForm.
   void FormDestroyed(TForm& Form);
 
@@ -82,7 +80,6 @@ class TApplication : public TComponent {
 
   std::unique_ptr<TToolkit> FToolkit;
   std::vector<std::unique_ptr<TForm>> FForms;
-  std::vector<std::unique_ptr<TComponent>> FOwned;
   TForm* FMainForm = nullptr;
   bool FTerminated = false;
   int32_t FExitCode = 0;
@@ -97,7 +94,7 @@ void TApplication::CreateForm(T*& Reference) {
   FinishCreation(Created);
 }
 
-// The process's application object.
+// The process's application object; installed as ProcessApplication() before main.
 TApplication& Application();
 
 }  // namespace varn

@@ -1,11 +1,10 @@
-#include <varn/framework/Application.h>
+#include <varn/ui/Application.h>
 
 #include <algorithm>
 
 #include <varn/framework/Exceptions.h>
-#include <varn/framework/Forms.h>
-#include <varn/framework/NoneToolkit.h>
-#include <varn/framework/Toolkit.h>
+#include <varn/ui/Forms.h>
+#include <varn/ui/Toolkit.h>
 
 namespace varn {
 
@@ -17,13 +16,12 @@ TApplication::~TApplication() {
   // Forms first: their windows go back to the toolkit, which outlives them.
   while (!FForms.empty())
     FForms.pop_back();
-  while (!FOwned.empty())
-    FOwned.pop_back();
+  FreeOwned();
   FToolkit.reset();
 }
 
 TToolkit& TApplication::Toolkit() {
-  if (!FToolkit) FToolkit = std::make_unique<TNoneToolkit>(*this);
+  if (!FToolkit) FToolkit = CreatePlatformToolkit(*this);
   return *FToolkit;
 }
 
@@ -118,14 +116,21 @@ void TApplication::RunHandler(const std::function<void()>& Handler) noexcept {
   }
 }
 
-TComponent& TApplication::InsertOwned(std::unique_ptr<TComponent> Component) {
-  FOwned.push_back(std::move(Component));
-  return *FOwned.back();
-}
-
 TApplication& Application() {
   static TApplication Instance;
   return Instance;
 }
+
+namespace {
+
+TCustomApplication& InstalledApplication() {
+  return Application();
+}
+
+// Before main, so that the archive component's pump and the shared version resource reach this
+// object whichever of them main uses first.
+[[maybe_unused]] const bool Installed = (InstallProcessApplication(InstalledApplication), true);
+
+}  // namespace
 
 }  // namespace varn

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include <varn/framework/Controls.h>
+#include <varn/ui/Controls.h>
 
 namespace varn {
 

@@ -1,9 +1,9 @@
-#include <varn/framework/Forms.h>
+#include <varn/ui/Forms.h>
 
 #include <algorithm>
 
-#include <varn/framework/Application.h>
-#include <varn/framework/Toolkit.h>
+#include <varn/ui/Application.h>
+#include <varn/ui/Toolkit.h>
 
 namespace varn {
 

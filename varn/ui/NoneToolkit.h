@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include <varn/framework/Toolkit.h>
+#include <varn/ui/Toolkit.h>
 
 namespace varn {
 

@@ -9,10 +9,10 @@
 #include <algorithm>
 #include <vector>
 
-#include <varn/framework/Application.h>
 #include <varn/framework/Exceptions.h>
-#include <varn/framework/Forms.h>
-#include <varn/framework/Toolkit.h>
+#include <varn/ui/Application.h>
+#include <varn/ui/Forms.h>
+#include <varn/ui/Toolkit.h>
 
 namespace varn {
 

@@ -1,10 +1,10 @@
-#include <varn/framework/NoneToolkit.h>
+#include <varn/ui/NoneToolkit.h>
 
 #include <utility>
 
-#include <varn/framework/Application.h>
 #include <varn/framework/Exceptions.h>
-#include <varn/framework/Forms.h>
+#include <varn/ui/Application.h>
+#include <varn/ui/Forms.h>
 
 namespace varn {
 

@@ -1,4 +1,4 @@
-#include <varn/framework/ProgressLine.h>
+#include <varn/ui/ProgressLine.h>
 
 #include <algorithm>
 
