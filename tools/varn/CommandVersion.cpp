@@ -103,29 +103,25 @@ void NoteMissingTable(const std::string& File, const std::string& Shown, TLangua
        (Have.empty() ? "it has none" : "it has " + Have));
 }
 
-int RunVersion(const std::vector<std::string>& Arguments) {
-  const ParsedArguments Parsed = ParseArguments(Arguments, {"--language", "--charset"}, {"--json"});
+int RunVersion(const ParsedArguments& Parsed) {
   TLanguage Language = lnUSEnglish;
   TCharacterSet CharacterSet = csMultilingual;
-  bool AsJson = false;
-  for (const auto& [Option, Value] : Parsed.Options) {
-    if (Option == "--json") AsJson = true;
-    if (Option == "--language") {
-      const auto Found = ParseLanguage(Value);
-      if (!Found)
-        throw UsageError("unknown language \"" + Value +
-                         "\" (a name such as lnUSEnglish, or a code such as 0409; see "
-                         "varn help version)");
-      Language = *Found;
-    }
-    if (Option == "--charset") {
-      const auto Found = ParseCharacterSet(Value);
-      if (!Found)
-        throw UsageError("unknown character set \"" + Value +
-                         "\" (a name such as csUnicode, or a code such as 04b0; see varn help "
-                         "version)");
-      CharacterSet = *Found;
-    }
+  const bool AsJson = Parsed.Has("--json");
+  if (const auto Value = Parsed.Value("--language")) {
+    const auto Found = ParseLanguage(*Value);
+    if (!Found)
+      throw UsageError("unknown language \"" + *Value +
+                       "\" (a name such as lnUSEnglish, or a code such as 0409; see "
+                       "varn help version)");
+    Language = *Found;
+  }
+  if (const auto Value = Parsed.Value("--charset")) {
+    const auto Found = ParseCharacterSet(*Value);
+    if (!Found)
+      throw UsageError("unknown character set \"" + *Value +
+                       "\" (a name such as csUnicode, or a code such as 04b0; see varn help "
+                       "version)");
+    CharacterSet = *Found;
   }
   if (Parsed.Operands.size() != 1) throw UsageError("give exactly one FILE");
   const std::string& Shown = Parsed.Operands[0];
@@ -181,24 +177,26 @@ std::string CodeList() {
   return Text + Line + "\n";
 }
 
-const std::string VersionHelp =
+}  // namespace
+
+const Command VersionCommand = {
+    "version",
+    {{.Long = "--language",
+      .Value = "LANG",
+      .Help = "the string table's language, by name or code (default lnUSEnglish)"},
+     {.Long = "--charset",
+      .Value = "SET",
+      .Help = "the string table's character set, by name or code (default csMultilingual)"},
+     {.Long = "--json", .Help = "one JSON object instead of the lines"}},
+    "FILE",
     "Prints the version information of the Windows executable FILE: fifteen lines \"Name: value\"\n"
     "or one JSON object keyed by the names. The strings come from the string table of LANG and\n"
     "SET; when FILE has no such table they are empty, and on a terminal varn names the tables\n"
     "FILE has. A file that is no Windows executable, or carries no version information, is a\n"
-    "failure.\n"
-    "  --language LANG   the string table's language, by name or code (default lnUSEnglish)\n"
-    "  --charset SET     the string table's character set, by name or code (default\n"
-    "                    csMultilingual)\n"
-    "  --json            one JSON object instead of the lines\n"
+    "failure.\n",
     "Exit status: 0 when the strings were printed; 1 when FILE cannot be read, is no Windows\n"
     "executable or carries no version information; 2 on a usage error.\n" +
-    CodeList();
-
-}  // namespace
-
-const Command VersionCommand = {"version",
-                                "version [--language LANG] [--charset SET] [--json] FILE",
-                                VersionHelp.c_str(), RunVersion};
+        CodeList(),
+    RunVersion};
 
 }  // namespace varn::cli
