@@ -1082,14 +1082,62 @@ TEST(VarnCli, VersionSaysWhatAFileLacks) {
   EXPECT_EQ(Coded.Out, Named.Out);
   EXPECT_NE(Varn(Dir, {"help", "version"}).Out.find("  lnSwissFrench 100c\n"), std::string::npos);
 
+  // A table asked for and missing: the strings are empty, and stderr names the tables there
+  // are, on a terminal as elsewhere.
+  const std::string Other = Fixtures + "/otherlanguage.exe";
+  const std::string Lacks = "varn: " + Other +
+                            " has no string table 040904E4 (lnUSEnglish, csMultilingual); it "
+                            "has 040704E4 (lnGerman, csMultilingual)\n";
+  const Outcome Asked = Varn(Dir, {"version", "--language", "lnUSEnglish", Other});
+  EXPECT_EQ(Asked.Status, 0);
+  EXPECT_NE(Asked.Out.find("\nCompanyName: \n"), std::string::npos) << Asked.Out;
+  EXPECT_EQ(Asked.Err, Lacks);
   if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
   const Outcome Told = RunShell(
-      Dir, "script -qec " +
-               Quote(Quote(VARN_EXECUTABLE) + " version " + Fixtures + "/otherlanguage.exe") +
+      Dir, "script -qec " + Quote(Quote(VARN_EXECUTABLE) + " version --language 0409 " + Other) +
                " /dev/null");
-  EXPECT_NE(Told.Out.find("varn: " + Fixtures +
-                          "/otherlanguage.exe has no string table 040904E4 (lnUSEnglish, "
-                          "csMultilingual); it has 040704E4 (lnGerman, csMultilingual)\r\n"),
-            std::string::npos)
+  EXPECT_NE(Told.Out.find(Lacks.substr(0, Lacks.size() - 1) + "\r\n"), std::string::npos)
       << Told.Out;
+}
+
+// Most programs carry one string table, often not the default 040904E4: without --language and
+// --charset varn reads the one the file has and says which on stderr.
+TEST(VarnCli, VersionReadsTheTableTheFileHas) {
+  TempDir Dir;
+  const std::string Fixtures = VARN_VERSION_FIXTURES;
+  if (!std::filesystem::exists(Fixtures + "/languages.exe")) GTEST_SKIP() << "no version fixture";
+  struct Case {
+    std::vector<std::string> Options;
+    std::string File, Company, Read;  // Read: the table named on stderr; empty: no line
+  };
+  const std::vector<Case> Cases = {
+      {{}, "app.exe", "Varn Test Company", ""},
+      {{}, "languages.exe", "English entry", "040904B0 (lnUSEnglish, csUnicode)"},
+      {{}, "otherlanguage.exe", "Testfirma", "040704E4 (lnGerman, csMultilingual)"},
+      {{}, "dll.dll", "Soci\u00E9t\u00E9 d'essai", "100C04B0 (lnSwissFrench, csUnicode)"},
+      {{"--json"}, "driver.exe", "Printer driver company", "041103A4 (lnJapanese, csJapan)"},
+      // A table asked for is the one read, there or not.
+      {{"--charset", "csUnicode"}, "languages.exe", "English entry", ""},
+      {{"--language", "lnGerman"}, "otherlanguage.exe", "Testfirma", ""},
+      {{"--charset", "csMultilingual"}, "languages.exe", "", "-"},
+  };
+  for (const Case& C : Cases) {
+    std::vector<std::string> Arguments = {"version"};
+    Arguments.insert(Arguments.end(), C.Options.begin(), C.Options.end());
+    Arguments.push_back(Fixtures + "/" + C.File);
+    const Outcome O = Varn(Dir, Arguments);
+    EXPECT_EQ(O.Status, 0) << C.File;
+    const std::string Company = C.Options == std::vector<std::string>{"--json"}
+                                    ? "\"CompanyName\":\"" + C.Company + "\""
+                                    : "\nCompanyName: " + C.Company + "\n";
+    EXPECT_NE(O.Out.find(Company), std::string::npos) << C.File << "\n" << O.Out;
+    const std::string Note = "varn: " + Fixtures + "/" + C.File +
+                             " has no string table 040904E4 (lnUSEnglish, csMultilingual); ";
+    if (C.Read.empty())
+      EXPECT_EQ(O.Err, "") << C.File;
+    else if (C.Read == "-")
+      EXPECT_EQ(O.Err.rfind(Note + "it has ", 0), 0u) << O.Err;
+    else
+      EXPECT_EQ(O.Err, Note + "read " + C.Read + " instead\n") << C.File;
+  }
 }

@@ -114,6 +114,11 @@ void Note(const std::string& Message) {
     std::fprintf(stderr, "varn: %s\n", Message.c_str());
 }
 
+void Remark(const std::string& Message) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "varn: %s\n", Message.c_str());
+}
+
 void Tell(const std::string& Message) {
   std::fflush(stdout);
   if (platform::IsTerminal(platform::StandardStream::Error))

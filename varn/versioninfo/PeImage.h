@@ -35,9 +35,15 @@ class PeImage {
   bool IsPe32Plus() const { return FPe32Plus; }
   uint16_t Subsystem() const { return FSubsystem; }
 
+  // The choice of the Windows resource loader among versions of one resource in several
+  // languages: language neutral, then UserLanguage unless 0, then US English, else the first.
+  // The index into Languages; nothing when it is empty.
+  static std::optional<size_t> PreferredLanguage(const std::vector<uint32_t>& Languages,
+                                                 uint16_t UserLanguage);
+
   // The data of the first name under the numbered resource Type, in the language that the
-  // Windows resource loader picks (neutral, UserLanguage unless 0, US English, else the first),
-  // cut to MaximumSize bytes; nothing when there is none or it lies outside the file.
+  // Windows resource loader picks (PreferredLanguage), cut to MaximumSize bytes; nothing when
+  // there is none or it lies outside the file.
   std::optional<std::vector<uint8_t>> ReadResource(uint32_t Type, uint32_t MaximumSize,
                                                    uint16_t UserLanguage = 0) const;
 
