@@ -32,3 +32,12 @@ machine_runs_32bit_programs() {
 runs_32bit_programs() {
   [ ! -e "$varn_no_wine32" ] && machine_runs_32bit_programs
 }
+
+# Why runs_32bit_programs said no, for the scripts' messages.
+no_32bit_reason() {
+  if [ -e "$varn_no_wine32" ]; then
+    echo "32-bit Wine could not be installed here"
+  else
+    echo "this machine runs no 32-bit programs"
+  fi
+}

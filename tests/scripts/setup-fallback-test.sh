@@ -122,6 +122,12 @@ $expected"
   (VARN_NO_WINE32_FILE="$work/no-wine32" VARN_RUNS_32BIT=1 &&
     source "$repo/scripts/probe-32bit.sh" && runs_32bit_programs) || skipped=1
   [ "$skipped" = "$skips" ] || fail "runs_32bit_programs gives $((1 - skipped)), expected $((1 - skips))"
+  if [ "$skips" = 1 ]; then
+    local reason
+    reason=$(VARN_NO_WINE32_FILE="$work/no-wine32" && source "$repo/scripts/probe-32bit.sh" &&
+      no_32bit_reason)
+    [ "$reason" = "32-bit Wine could not be installed here" ] || fail "the scripts say: $reason"
+  fi
   # Quiet on stderr when all went well; a failure names what could not be installed.
   if [ "$status" -eq 0 ]; then
     [ -s "$work/stderr" ] && fail "stderr: $(cat "$work/stderr")"
