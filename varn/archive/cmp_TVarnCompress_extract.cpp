@@ -166,7 +166,7 @@ void TVarnCompress::OpenVolume(std::unique_ptr<TFileStream>& Stream, int32_t Num
     Name = ReplaceExtension(Name, "." + std::to_string(Number));
     bool Found = IsExistingFile(Name);
     if (!Found) {
-      if (!OnNewDisk) throw EMissingVolume(Number);
+      if (!OnNewDisk) break;  // nowhere else to look
       std::string Directory = RemoveBackslash(DirectoryPart(Name));
       OnNewDisk(*this, Number, Directory);
       Name = AddBackslash(Directory) + FileNamePart(Name);

@@ -25,8 +25,6 @@ constexpr size_t ImportDirectoryIndex = 1;
 constexpr size_t ResourceDirectoryIndex = 2;
 constexpr size_t MaximumDirectoryCount = 16;
 constexpr size_t SectionHeaderSize = 40;
-constexpr uint32_t LanguageNeutral = 0x0000;
-constexpr uint32_t LanguageUsEnglish = 0x0409;
 constexpr size_t SectionVirtualSize = 8;
 constexpr size_t SectionVirtualAddress = 12;
 constexpr size_t SectionRawSize = 16;
@@ -126,17 +124,6 @@ std::optional<PeImage::FileRange> PeImage::MapAddress(uint32_t Address) const {
   return std::nullopt;
 }
 
-std::optional<size_t> PeImage::PreferredLanguage(const std::vector<uint32_t>& Languages,
-                                                 uint16_t UserLanguage) {
-  if (Languages.empty()) return std::nullopt;
-  // A user language of 0 asks for the neutral one again, which changes nothing.
-  for (const uint32_t Wanted : {LanguageNeutral, uint32_t{UserLanguage}, LanguageUsEnglish}) {
-    const auto Match = std::find(Languages.begin(), Languages.end(), Wanted);
-    if (Match != Languages.end()) return static_cast<size_t>(Match - Languages.begin());
-  }
-  return 0;
-}
-
 std::optional<std::vector<uint8_t>> PeImage::ReadResource(uint32_t Type, uint32_t MaximumSize,
                                                           uint16_t UserLanguage) const {
   if (FDirectories.size() <= ResourceDirectoryIndex) return std::nullopt;
@@ -178,10 +165,8 @@ std::optional<std::vector<uint8_t>> PeImage::ReadResource(uint32_t Type, uint32_
   if (!Names || Names->empty() || !IsSubdirectory(Names->front())) return std::nullopt;
   const auto Languages = ReadDirectory(SubdirectoryOffset(Names->front()));
   if (!Languages || Languages->empty()) return std::nullopt;
-  std::vector<uint32_t> Codes;
-  for (const ResourceEntry& Entry : *Languages)
-    Codes.push_back(Entry.Name);
-  const ResourceEntry* Chosen = &(*Languages)[*PreferredLanguage(Codes, UserLanguage)];
+  const ResourceEntry* Chosen = &(*Languages)[*PreferredLanguage(
+      Languages->size(), [&](size_t I) { return (*Languages)[I].Name; }, UserLanguage)];
   if (IsSubdirectory(*Chosen)) return std::nullopt;
 
   const uint32_t DataEntryOffset = Chosen->Offset;

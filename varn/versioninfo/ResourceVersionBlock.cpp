@@ -155,7 +155,8 @@ std::optional<std::string> ResourceVersionBlock::PreferredStringTable(uint16_t U
     if (Key.size() >= 4 && Error == std::errc() && Stop == End) Language = Value;
     Languages.push_back(Language);
   }
-  const std::optional<size_t> Chosen = PeImage::PreferredLanguage(Languages, UserLanguage);
+  const std::optional<size_t> Chosen = PeImage::PreferredLanguage(
+      Languages.size(), [&](size_t I) { return Languages[I]; }, UserLanguage);
   if (!Chosen) return std::nullopt;
   return Keys[*Chosen];
 }
