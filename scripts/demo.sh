@@ -80,7 +80,7 @@ if command -v wineserver >/dev/null && command -v xvfb-run >/dev/null; then
     echo "=== building (windows: the 32-bit loader.exe media ship with)"
   else
     preset=windows64
-    echo "=== building (windows64: this machine runs no 32-bit programs, so the 64-bit loader.exe)"
+    echo "=== building (windows64: $(no_32bit_reason), so the 64-bit loader.exe)"
   fi
   cmake --preset $preset >/dev/null
   cmake --build --preset $preset -j 2 --target loader loader_test_installer >/dev/null

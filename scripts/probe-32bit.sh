@@ -1,8 +1,18 @@
-# Sourced by the scripts: runs_32bit_programs tells whether this machine executes 32-bit x86
-# programs. It runs one (an 84-byte i386 ELF that exits with 42) rather than trusting a kernel
-# version or a CPU flag: a 64-bit kernel may be built or booted without its 32-bit personality,
-# and then every i386 program fails with "Exec format error".
-runs_32bit_programs() {
+# Sourced by the scripts: runs_32bit_programs tells whether this machine runs 32-bit Windows
+# programs for the tests, the demo and the build's checks.
+#
+# machine_runs_32bit_programs runs one (an 84-byte i386 ELF that exits with 42) rather than
+# trusting a kernel version or a CPU flag: a 64-bit kernel may be built or booted without its
+# 32-bit personality, and then every i386 program fails with "Exec format error".
+# VARN_RUNS_32BIT=1 or 0 stands in for the probe.
+#
+# runs_32bit_programs is that, unless scripts/setup.sh could not install 32-bit Wine: it then
+# leaves the file $varn_no_wine32 (VARN_NO_WINE32_FILE, by default build/no-wine32 of this
+# checkout), and every script goes on as on a machine that runs no 32-bit programs until a
+# later set-up installs it.
+varn_no_wine32=${VARN_NO_WINE32_FILE:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build/no-wine32}
+
+machine_runs_32bit_programs() {
   if [ -n "${VARN_RUNS_32BIT:-}" ]; then [ "$VARN_RUNS_32BIT" = 1 ]; return; fi
   local probe status
   probe=$(mktemp "${TMPDIR:-/tmp}/varn-i386.XXXXXX")
@@ -17,4 +27,17 @@ runs_32bit_programs() {
   status=$?
   rm -f "$probe"
   [ $status -eq 42 ]
+}
+
+runs_32bit_programs() {
+  [ ! -e "$varn_no_wine32" ] && machine_runs_32bit_programs
+}
+
+# Why runs_32bit_programs said no, for the scripts' messages.
+no_32bit_reason() {
+  if [ -e "$varn_no_wine32" ]; then
+    echo "32-bit Wine could not be installed here"
+  else
+    echo "this machine runs no 32-bit programs"
+  fi
 }

@@ -46,10 +46,8 @@ for preset in native native-asan windows64 windows; do
       if runs_32bit_programs; then
         run_wine_tests windows win32
       else
-        echo "windows: built; tests not run (this machine runs no 32-bit programs);" \
-          "checking loader.exe as a file"
-        run_tests windows \
-          "built; tests not run (this machine runs no 32-bit programs); loader.exe checks: " \
+        echo "windows: built; tests not run ($(no_32bit_reason)); checking loader.exe as a file"
+        run_tests windows "built; tests not run ($(no_32bit_reason)); loader.exe checks: " \
           -L windows-free
       fi
       ;;

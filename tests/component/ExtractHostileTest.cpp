@@ -89,19 +89,20 @@ TEST_F(Extraction, HostileOffsetsEndInAClearErrorNotACrash) {
     std::function<void(TFileHeaderRecord&)> Change;
     std::string Message;  // empty: the run may succeed or fail, but must end
   };
-  const std::string Missing = "Could not open the correct disk file ";
+  const std::string Missing2 = EMissingVolume(2).Message();
+  const std::string Missing255 = EMissingVolume(255).Message();
   const std::vector<Case> Cases = {
       {"negative DataStart", [](TFileHeaderRecord& R) { R.SetDataStart(-5); },
        "The decompressed file's size does not match with the actual size the file.  The file is a"},
       {"DataStart beyond the volume", [](TFileHeaderRecord& R) { R.SetDataStart(0x7FFFFFF0); },
        "The decompressed file's size does not match with the actual size the file.  The file is a"},
-      {"huge DataEnd", [](TFileHeaderRecord& R) { R.SetDataEnd(0x7FFFFFFF); }, Missing + "2"},
+      {"huge DataEnd", [](TFileHeaderRecord& R) { R.SetDataEnd(0x7FFFFFFF); }, Missing2},
       {"LastDisk below FirstDisk",
        [](TFileHeaderRecord& R) {
          R.SetFirstDisk(2);
          R.SetLastDisk(1);
        },
-       Missing + "2"},
+       Missing2},
       {"FirstDisk 0, LastDisk 1",
        [](TFileHeaderRecord& R) {
          R.SetFirstDisk(0);
@@ -113,7 +114,7 @@ TEST_F(Extraction, HostileOffsetsEndInAClearErrorNotACrash) {
          R.SetFirstDisk(255);
          R.SetLastDisk(255);
        },
-       Missing + "255"},
+       Missing255},
       {"huge sizes",
        [](TFileHeaderRecord& R) {
          R.SetCompressedSize(INT32_MIN);

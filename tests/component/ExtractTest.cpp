@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
 #include <varn/framework/DateTime.h>
 #include <varn/framework/Streams.h>
 #include "tests/component/ExtractionFixture.h"
@@ -280,9 +282,13 @@ TEST_F(Extraction, AMissingVolumeIsAskedForFourTimes) {
   try {
     C.Extract();
     FAIL();
-  } catch (const Exception& E) {
+  } catch (const EMissingVolume& E) {
     EXPECT_EQ(E.Message(), "Could not open the correct disk file 3");
+    EXPECT_EQ(E.DiskNumber, 3);
   }
+  // Callers have always caught it as Exception, and never as one of the EVC errors.
+  static_assert(std::is_base_of_v<Exception, EMissingVolume> &&
+                !std::is_base_of_v<EVC, EMissingVolume>);
 
   // Each attempt starts from the directory the handler named last.
   std::vector<std::string> Asked;
@@ -294,7 +300,7 @@ TEST_F(Extraction, AMissingVolumeIsAskedForFourTimes) {
   Archive({LiteralEntry("a", RandomBytes(600, 5))}, 5 + 164 + 100);
   std::filesystem::remove(testing_support::Native(Dir / "setup.3"));
   Select({"a"});
-  EXPECT_THROW(C.Extract(), Exception);
+  EXPECT_THROW(C.Extract(), EMissingVolume);
   ASSERT_EQ(Asked.size(), 4u);
   EXPECT_EQ(Asked[0], Dir.Path());
   EXPECT_EQ(Asked[3], Dir / "nowhere");

@@ -35,7 +35,7 @@ std::string WrongSize(const std::string& Name) {
   return EVCWrongDecompressedSize(Name).Message();
 }
 std::string MissingDisk(int Number) {
-  return "Could not open the correct disk file " + std::to_string(Number);
+  return EMissingVolume(Number).Message();
 }
 
 std::vector<uint8_t> Zeros(size_t Count) {

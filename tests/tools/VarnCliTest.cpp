@@ -175,6 +175,78 @@ TEST(VarnCli, HelpGoesToStdout) {
             std::string::npos);
 }
 
+// The usage line of one command, as a usage error shows it.
+std::string UsageOf(const std::string& Command) {
+  const size_t At = Usage.find("varn " + Command + " ");
+  return "usage: " + Usage.substr(At, Usage.find('\n', At) + 1 - At);
+}
+
+TEST(VarnCli, OptionRulesAreTheSameInEveryCommand) {
+  TempDir Dir;
+  struct Case {
+    std::vector<std::string> Arguments;
+    std::string Problem;
+  };
+  const std::vector<Case> Cases = {
+      {{"extract", "-d", "o", "-d", "o2", "a.1"}, "option --directory given twice"},
+      {{"extract", "--directory=o", "-do2", "a.1"}, "option --directory given twice"},
+      {{"extract", "-qvq", "a.1"}, "option --quiet given twice"},
+      {{"extract", "--overwrite", "never", "--overwrite", "always", "a.1"},
+       "option --overwrite given twice"},
+      {{"test", "-q", "--quiet", "a.1"}, "option --quiet given twice"},
+      {{"list", "--json", "--json", "a.1"}, "option --json given twice"},
+      {{"pack", "-o", "a.1", "--output", "b.1", "a"}, "option --output given twice"},
+      {{"pack", "--codepage", "1252", "--codepage", "1251", "a"}, "option --codepage given twice"},
+      {{"version", "--language", "0409", "--language", "0407", "f"},
+       "option --language given twice"},
+      // Unknown options are refused everywhere, also where another command has them.
+      {{"pack", "--frob=1", "a"}, "unknown option --frob"},
+      {{"pack", "-x", "a"}, "unknown option -x"},
+      {{"pack", "--directory", "o", "a"}, "unknown option --directory"},
+      {{"version", "-q", "f"}, "unknown option -q"},
+      {{"test", "--verbose", "a.1"}, "unknown option --verbose"},
+      {{"extract", "--quiet=yes", "a.1"}, "option --quiet takes no value"},
+      {{"extract", "a.1", "-d"}, "option -d needs a value"},
+      {{"test", "a.1", "--volumes"}, "option --volumes needs a value"},
+  };
+  for (const Case& C : Cases) {
+    const Outcome O = Varn(Dir, C.Arguments);
+    EXPECT_EQ(O.Status, 2) << C.Problem;
+    EXPECT_EQ(O.Out, "");
+    EXPECT_EQ(O.Err, "varn: " + C.Problem + "\n" + UsageOf(C.Arguments[0]));
+  }
+  EXPECT_FALSE(testing_support::Exists(Dir / "o2")) << "a usage error writes nothing";
+
+  // Every option of every usage line: its help names it, and given twice it is refused unless
+  // the usage line marks it as repeating ("]...").
+  size_t Checked = 0;
+  for (size_t Line = 0; Line < Usage.find("varn help"); Line = Usage.find('\n', Line) + 1) {
+    const std::string Text = Usage.substr(Line, Usage.find('\n', Line) - Line);
+    const std::string Command =
+        Text.substr(Text.find("varn ") + 5, Text.find(" [") - 5 - Text.find("varn "));
+    const std::string Help = Varn(Dir, {"help", Command}).Out;
+    for (size_t Open = Text.find(" [--"); Open != std::string::npos;
+         Open = Text.find(" [--", Open + 1)) {
+      const size_t Close = Text.find(']', Open);
+      const std::string Declared = Text.substr(Open + 2, Close - Open - 2);
+      const std::string Name = Declared.substr(0, Declared.find(' '));
+      const bool Repeats = Text.compare(Close, 4, "]...") == 0;
+      std::vector<std::string> Twice = {Command};
+      for (int Time = 0; Time < 2; ++Time) {
+        Twice.push_back(Name);
+        if (Declared != Name) Twice.push_back("x=1");
+      }
+      const Outcome O = Varn(Dir, Twice);
+      EXPECT_EQ(O.Err.find("varn: option " + Name + " given twice\n") == 0, !Repeats)
+          << Command << " " << Name << ": " << O.Err;
+      EXPECT_NE(O.Err.rfind("varn: unknown option", 0), 0u) << Command << " " << Name;
+      EXPECT_NE(Help.find(Declared + "  "), std::string::npos) << Command << " " << Declared;
+      ++Checked;
+    }
+  }
+  EXPECT_GE(Checked, 21u);
+}
+
 TEST(VarnCli, PacksAndListsAsJson) {
   TempDir Dir;
   const Bytes Program = testing_support::RandomBytes(3000, 1);
@@ -1082,14 +1154,62 @@ TEST(VarnCli, VersionSaysWhatAFileLacks) {
   EXPECT_EQ(Coded.Out, Named.Out);
   EXPECT_NE(Varn(Dir, {"help", "version"}).Out.find("  lnSwissFrench 100c\n"), std::string::npos);
 
+  // A table asked for and missing: the strings are empty, and stderr names the tables there
+  // are, on a terminal as elsewhere.
+  const std::string Other = Fixtures + "/otherlanguage.exe";
+  const std::string Lacks = "varn: " + Other +
+                            " has no string table 040904E4 (lnUSEnglish, csMultilingual); it "
+                            "has 040704E4 (lnGerman, csMultilingual)\n";
+  const Outcome Asked = Varn(Dir, {"version", "--language", "lnUSEnglish", Other});
+  EXPECT_EQ(Asked.Status, 0);
+  EXPECT_NE(Asked.Out.find("\nCompanyName: \n"), std::string::npos) << Asked.Out;
+  EXPECT_EQ(Asked.Err, Lacks);
   if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
   const Outcome Told = RunShell(
-      Dir, "script -qec " +
-               Quote(Quote(VARN_EXECUTABLE) + " version " + Fixtures + "/otherlanguage.exe") +
+      Dir, "script -qec " + Quote(Quote(VARN_EXECUTABLE) + " version --language 0409 " + Other) +
                " /dev/null");
-  EXPECT_NE(Told.Out.find("varn: " + Fixtures +
-                          "/otherlanguage.exe has no string table 040904E4 (lnUSEnglish, "
-                          "csMultilingual); it has 040704E4 (lnGerman, csMultilingual)\r\n"),
-            std::string::npos)
+  EXPECT_NE(Told.Out.find(Lacks.substr(0, Lacks.size() - 1) + "\r\n"), std::string::npos)
       << Told.Out;
+}
+
+// Most programs carry one string table, often not the default 040904E4: without --language and
+// --charset varn reads the one the file has and says which on stderr.
+TEST(VarnCli, VersionReadsTheTableTheFileHas) {
+  TempDir Dir;
+  const std::string Fixtures = VARN_VERSION_FIXTURES;
+  if (!std::filesystem::exists(Fixtures + "/languages.exe")) GTEST_SKIP() << "no version fixture";
+  struct Case {
+    std::vector<std::string> Options;
+    std::string File, Company, Read;  // Read: the table named on stderr; empty: no line
+  };
+  const std::vector<Case> Cases = {
+      {{}, "app.exe", "Varn Test Company", ""},
+      {{}, "languages.exe", "English entry", "040904B0 (lnUSEnglish, csUnicode)"},
+      {{}, "otherlanguage.exe", "Testfirma", "040704E4 (lnGerman, csMultilingual)"},
+      {{}, "dll.dll", "Soci\u00E9t\u00E9 d'essai", "100C04B0 (lnSwissFrench, csUnicode)"},
+      {{"--json"}, "driver.exe", "Printer driver company", "041103A4 (lnJapanese, csJapan)"},
+      // A table asked for is the one read, there or not.
+      {{"--charset", "csUnicode"}, "languages.exe", "English entry", ""},
+      {{"--language", "lnGerman"}, "otherlanguage.exe", "Testfirma", ""},
+      {{"--charset", "csMultilingual"}, "languages.exe", "", "-"},
+  };
+  for (const Case& C : Cases) {
+    std::vector<std::string> Arguments = {"version"};
+    Arguments.insert(Arguments.end(), C.Options.begin(), C.Options.end());
+    Arguments.push_back(Fixtures + "/" + C.File);
+    const Outcome O = Varn(Dir, Arguments);
+    EXPECT_EQ(O.Status, 0) << C.File;
+    const std::string Company = C.Options == std::vector<std::string>{"--json"}
+                                    ? "\"CompanyName\":\"" + C.Company + "\""
+                                    : "\nCompanyName: " + C.Company + "\n";
+    EXPECT_NE(O.Out.find(Company), std::string::npos) << C.File << "\n" << O.Out;
+    const std::string Note = "varn: " + Fixtures + "/" + C.File +
+                             " has no string table 040904E4 (lnUSEnglish, csMultilingual); ";
+    if (C.Read.empty())
+      EXPECT_EQ(O.Err, "") << C.File;
+    else if (C.Read == "-")
+      EXPECT_EQ(O.Err.rfind(Note + "it has ", 0), 0u) << O.Err;
+    else
+      EXPECT_EQ(O.Err, Note + "read " + C.Read + " instead\n") << C.File;
+  }
 }

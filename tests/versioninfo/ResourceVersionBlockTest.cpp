@@ -208,4 +208,33 @@ TEST(ResourceVersionBlock, SurvivesSeededBitFlips) {
   }
 }
 
+// The table read when none is asked for: the Windows resource loader's order of languages
+// (neutral, the user's, US English, else the first), then the first table of that language.
+TEST(ResourceVersionBlock, PrefersTheTableOfTheLanguageWindowsWouldLoad) {
+  struct Case {
+    std::vector<std::u16string> Tables;
+    uint16_t UserLanguage;
+    std::optional<std::string> Preferred;
+  };
+  const std::vector<Case> Cases = {
+      {{}, 0, std::nullopt},
+      {{u"040704E4"}, 0, "040704E4"},
+      {{u"040704E4", u"040904B0"}, 0, "040904B0"},
+      {{u"040704E4", u"040904B0"}, 0x0407, "040704E4"},
+      {{u"040904E4", u"040704E4", u"000004b0"}, 0x0407, "000004b0"},
+      {{u"040904B0", u"040904E4"}, 0, "040904B0"},
+      {{u"0407", u"041104A4"}, 0x0411, "041104A4"},
+      {{u"zz0904E4", u"041104A4"}, 0, "zz0904E4"},
+  };
+  for (const Case& C : Cases) {
+    std::vector<synthetic::StringTable> Tables;
+    for (const std::u16string& Key : C.Tables)
+      Tables.push_back({Key, {{u"CompanyName", u"x"}}});
+    const ResourceVersionBlock Block(synthetic::Serialize(
+        synthetic::VersionInfoNode(synthetic::Record(1, 2, 0x40004, 1, 0), Tables)));
+    EXPECT_EQ(Block.PreferredStringTable(C.UserLanguage), C.Preferred)
+        << C.Tables.size() << " tables, user language " << C.UserLanguage;
+  }
+}
+
 }  // namespace

@@ -6,90 +6,13 @@
 #include <cstdio>
 #include <iterator>
 #include <limits>
+#include <optional>
 
 #include <varn/framework/Exceptions.h>
 #include <varn/framework/platform/Platform.h>
 #include <varn/support/PathHelpers.h>
 
 namespace varn::cli {
-
-namespace {
-
-// The short forms that other packers have taught people, each for the long option of a command
-// that has it.
-constexpr std::pair<char, const char*> ShortForms[] = {
-    {'o', "--output"}, {'d', "--directory"}, {'q', "--quiet"}, {'v', "--verbose"}};
-
-const char* LongForm(char Short) {
-  for (const auto& [Letter, Long] : ShortForms)
-    if (Letter == Short) return Long;
-  return nullptr;
-}
-
-}  // namespace
-
-ParsedArguments ParseArguments(const std::vector<std::string>& Arguments,
-                               const std::set<std::string>& WithValue,
-                               const std::set<std::string>& Flags) {
-  ParsedArguments Parsed;
-  bool OptionsEnded = false;
-  for (size_t I = 0; I < Arguments.size(); ++I) {
-    const std::string& A = Arguments[I];
-    if (OptionsEnded || A.size() < 2 || A[0] != '-') {
-      Parsed.Operands.push_back(A);
-      continue;
-    }
-    if (A == "--") {
-      OptionsEnded = true;
-      continue;
-    }
-    if (A[1] != '-') {
-      // "-qv", "-o FILE", "-oFILE": flags may be bundled, and a value may follow its letter.
-      for (size_t L = 1; L < A.size(); ++L) {
-        const char* Long = LongForm(A[L]);
-        const std::string Short = std::string("-") + A[L];
-        if (Long && WithValue.count(Long)) {
-          if (L + 1 < A.size()) {
-            Parsed.Options.emplace_back(Long, A.substr(L + 1));
-          } else if (I + 1 < Arguments.size()) {
-            Parsed.Options.emplace_back(Long, Arguments[++I]);
-          } else {
-            throw UsageError("option " + Short + " needs a value");
-          }
-          break;
-        }
-        if (!Long || !Flags.count(Long)) throw UsageError("unknown option " + Short);
-        Parsed.Options.emplace_back(Long, std::string());
-      }
-      continue;
-    }
-    const size_t Equals = A.find('=');
-    const std::string Name = A.substr(0, Equals);
-    if (WithValue.count(Name)) {
-      if (Equals != std::string::npos) {
-        Parsed.Options.emplace_back(Name, A.substr(Equals + 1));
-      } else if (I + 1 < Arguments.size()) {
-        Parsed.Options.emplace_back(Name, Arguments[++I]);
-      } else {
-        throw UsageError("option " + Name + " needs a value");
-      }
-    } else if (Flags.count(Name)) {
-      if (Equals != std::string::npos) throw UsageError("option " + Name + " takes no value");
-      Parsed.Options.emplace_back(Name, std::string());
-    } else {
-      throw UsageError("unknown option " + Name);
-    }
-  }
-  return Parsed;
-}
-
-bool AsksForHelp(const std::vector<std::string>& Arguments) {
-  for (const std::string& A : Arguments) {
-    if (A == "--") return false;
-    if (A == "--help" || A == "-h") return true;
-  }
-  return false;
-}
 
 int64_t ParseSize(const std::string& Option, const std::string& Text) {
   const auto Bad = [&] {
@@ -116,17 +39,17 @@ int64_t ParseSize(const std::string& Option, const std::string& Text) {
 }
 
 void UseCodePage(const ParsedArguments& Parsed) {
-  for (const auto& [Option, Value] : Parsed.Options) {
-    if (Option != "--codepage") continue;
-    uint32_t CodePage = 0;
-    const auto [Stop, Error] = std::from_chars(Value.data(), Value.data() + Value.size(), CodePage);
-    if (Error != std::errc() || Stop != Value.data() + Value.size() ||
-        !platform::SetNameCodePage(CodePage))
-      throw UsageError(
-          "option --codepage needs the number of a single-byte Windows code page that this "
-          "system can convert (1252, 1250, 1251, 437, ...), not \"" +
-          Value + "\"");
-  }
+  const std::optional<std::string> Value = Parsed.Value("--codepage");
+  if (!Value) return;
+  uint32_t CodePage = 0;
+  const auto [Stop, Error] =
+      std::from_chars(Value->data(), Value->data() + Value->size(), CodePage);
+  if (Error != std::errc() || Stop != Value->data() + Value->size() ||
+      !platform::SetNameCodePage(CodePage))
+    throw UsageError(
+        "option --codepage needs the number of a single-byte Windows code page that this "
+        "system can convert (1252, 1250, 1251, 437, ...), not \"" +
+        *Value + "\"");
 }
 
 std::string ShownName(const std::string& Name) {
@@ -189,6 +112,11 @@ void Note(const std::string& Message) {
   std::fflush(stdout);
   if (platform::IsTerminal(platform::StandardStream::Error))
     platform::WriteText(platform::StandardStream::Error, "varn: " + Message + "\n");
+}
+
+void Remark(const std::string& Message) {
+  std::fflush(stdout);
+  platform::WriteText(platform::StandardStream::Error, "varn: " + Message + "\n");
 }
 
 void Tell(const std::string& Message) {

@@ -1,27 +1,20 @@
 #pragma once
-// What the commands of `varn` share: the command table entry, argument parsing, usage errors,
-// messages on stderr, and output formatting (tables, JSON). Paths that the user types and
-// that varn shows are native; inside, paths are in the program's form (platform::InternalPath
-// and platform::NativePath convert).
+// What the commands of `varn` share besides their tables (CommandTable.h): messages on stderr
+// and output formatting (tables, JSON). Paths that the user types and that varn shows are
+// native; inside, paths are in the program's form (platform::InternalPath and
+// platform::NativePath convert).
 //
 // Exit status: 0 on success; 1 on failure, with one line "varn: " and the exception's message
 // on stderr; 2 on a usage error, with the problem and the command's usage on stderr.
 #include <cstdint>
-#include <set>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include <varn/framework/Exceptions.h>
+#include "tools/varn/CommandTable.h"
 
 namespace varn::cli {
-
-// A malformed command line.
-class UsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 // A failure that needs one more line to be understood: main prints "varn: " and the message, as
 // for any failure, and then "varn: " and the Advice.
@@ -32,39 +25,13 @@ class AdvisedFailure : public Exception {
   std::string Advice;
 };
 
-struct Command {
-  const char* Name;
-  const char* Synopsis;  // the usage line without "usage: varn "
-  const char* Help;      // what --help prints after the usage line
-  // Runs the command on the arguments after its name. Throws UsageError for a malformed
-  // command line and any Exception for a failure.
-  int (*Run)(const std::vector<std::string>& Arguments);
-};
-
-struct ParsedArguments {
-  std::vector<std::pair<std::string, std::string>> Options;  // in order; flags have no value
-  std::vector<std::string> Operands;
-};
-
-// Options are "--name VALUE" or "--name=VALUE" for the names in WithValue and "--name" for
-// those in Flags; "--" ends the options, and a lone "-" is an operand. The short forms -o, -d,
-// -q and -v stand for --output, --directory, --quiet and --verbose where a command has them;
-// flags may be bundled ("-qv") and a value may follow its letter ("-oFILE"). Anything else that
-// begins with "-" is a UsageError. Options come back under their long names.
-ParsedArguments ParseArguments(const std::vector<std::string>& Arguments,
-                               const std::set<std::string>& WithValue,
-                               const std::set<std::string>& Flags);
-
-// True when the arguments ask for help ("--help" or "-h" before any "--").
-bool AsksForHelp(const std::vector<std::string>& Arguments);
-
 // A byte count with an optional suffix k, m or g (either case: 1024, 1024^2, 1024^3); at
 // least 1.
 int64_t ParseSize(const std::string& Option, const std::string& Text);
 
-// Sets the code page of archived names from the last --codepage N (the command's parsing must
-// accept it); Windows-1252 without one. Before any name or path of the command line is
-// converted. UsageError for a code page that is no single-byte one the system can convert.
+// Sets the code page of archived names from --codepage N (which the command must declare);
+// Windows-1252 without it. Before any name or path of the command line is converted.
+// UsageError for a code page that is no single-byte one the system can convert.
 void UseCodePage(const ParsedArguments& Parsed);
 
 // An archived name (8-bit text) as a line of output shows it: native, and control characters
@@ -90,6 +57,9 @@ bool OutputClosed();
 // "varn: " and the message on stderr, only when stderr is a terminal: a successful run says
 // nothing on stderr otherwise.
 void Note(const std::string& Message);
+// "varn: " and the message on stderr, whether or not it is a terminal: for what the user must
+// know of a run that succeeds, a warning or a choice made on their behalf.
+void Remark(const std::string& Message);
 
 // A size as people read it: "812 B", "2.0 KiB", "15 MiB" (units of 1024; one decimal below
 // 10, none above).

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,6 @@
 #include "tools/varn/Safeguards.h"
 
 namespace varn::cli {
-namespace {
 
 // Any volume's name leads to volume 1, as with CompressedFile.
 void OpenArchive(TVarnCompress& Archive, const std::string& Operand) {
@@ -23,10 +23,9 @@ void OpenArchive(TVarnCompress& Archive, const std::string& Operand) {
 }
 
 // The library names files in the program's form; the user reads them in the native one.
-template <typename Body>
-void ShowingNativePaths(TVarnCompress& Archive, Body&& Run) {
+void ShowingNativePaths(TVarnCompress& Archive, const std::function<void()>& Body) {
   try {
-    Run();
+    Body();
   } catch (const EVCCouldNotOpenCompressedFile&) {
     throw EVCCouldNotOpenCompressedFile(platform::NativePath(Archive.CompressedFile()));
   } catch (const EVCCouldNotCreateFile& E) {
@@ -43,6 +42,8 @@ void ShowingNativePaths(TVarnCompress& Archive, Body&& Run) {
     throw EVCWrongDecompressedSize(ShownName(E.FileName));
   }
 }
+
+namespace {
 
 // What the test and the extraction can vouch for, said once before the files when it is less
 // than the seal: an unsealed archive, or one sealed in a way this varn cannot check.
@@ -97,10 +98,10 @@ class VolumeFinder {
     return [this](TVarnCompress&, int32_t Number, std::string& Path) { Find(Number, Path); };
   }
 
-  // The line that follows Message when it is the component's word for the volume last looked
+  // The line that follows the failure to find volume Number when it is the volume last looked
   // for: the volume's file, the directories searched, and what the user can do; empty otherwise.
-  std::string Advice(const std::string& Message) const {
-    if (FDisk == 0 || Message != Missing(FDisk)) return std::string();
+  std::string Advice(int32_t Number) const {
+    if (FDisk == 0 || Number != FDisk) return std::string();
     std::vector<std::string> Shown;
     for (const std::string& Directory : FLooked)
       Shown.push_back(ShownDirectory(Directory));
@@ -113,10 +114,6 @@ class VolumeFinder {
   }
 
  private:
-  static std::string Missing(int32_t Number) {
-    return "Could not open the correct disk file " + std::to_string(Number);
-  }
-
   void Looked(const std::string& Directory) {
     if (std::find(FLooked.begin(), FLooked.end(), Directory) == FLooked.end())
       FLooked.push_back(Directory);
@@ -139,9 +136,9 @@ class VolumeFinder {
         return;
       }
     }
-    if (!FInteractive) throw Exception(Missing(Number));
+    if (!FInteractive) throw EMissingVolume(Number);
     const std::string Answer = Ask(Number, Path);
-    if (Answer.empty()) throw Exception(Missing(Number));
+    if (Answer.empty()) throw EMissingVolume(Number);
     Path = RemoveBackslash(platform::InternalPath(Answer));
     Looked(Path);
   }
@@ -237,22 +234,13 @@ std::string DiskFullMessage(const std::string& Target) {
          (Directory.empty() ? "the current directory" : platform::NativePath(Directory));
 }
 
-int RunExtract(const std::vector<std::string>& Arguments) {
-  const ParsedArguments Parsed =
-      ParseArguments(Arguments, {"--directory", "--overwrite", "--volumes", "--codepage"},
-                     {"--quiet", "--verbose", "--keep-incomplete"});
+int RunExtract(const ParsedArguments& Parsed) {
   UseCodePage(Parsed);
-  std::string Directory, Volumes;
-  TOverwriteType Mode = owAlways;
-  bool Quiet = false, Verbose = false, KeepIncomplete = false;
-  for (const auto& [Option, Value] : Parsed.Options) {
-    if (Option == "--directory") Directory = platform::InternalPath(Value);
-    if (Option == "--volumes") Volumes = platform::InternalPath(Value);
-    if (Option == "--overwrite") Mode = ParseOverwrite(Value);
-    if (Option == "--quiet") Quiet = true;
-    if (Option == "--verbose") Verbose = true;
-    if (Option == "--keep-incomplete") KeepIncomplete = true;
-  }
+  const std::string Directory = platform::InternalPath(Parsed.Value("--directory").value_or(""));
+  const std::string Volumes = platform::InternalPath(Parsed.Value("--volumes").value_or(""));
+  const TOverwriteType Mode = ParseOverwrite(Parsed.Value("--overwrite").value_or("always"));
+  const bool Quiet = Parsed.Has("--quiet"), Verbose = Parsed.Has("--verbose"),
+             KeepIncomplete = Parsed.Has("--keep-incomplete");
   if (Parsed.Operands.empty()) throw UsageError("no archive given");
 
   platform::CatchInterrupts();
@@ -322,10 +310,10 @@ int RunExtract(const std::vector<std::string>& Arguments) {
     Bar.Clear();
     Archive.CleanUp(KeepIncomplete, "damaged");
     throw;
-  } catch (const Exception& E) {
+  } catch (const EMissingVolume& E) {
     Bar.Clear();
     Archive.CleanUp(KeepIncomplete, "incomplete");
-    const std::string Advice = Finder.Advice(E.Message());
+    const std::string Advice = Finder.Advice(E.DiskNumber);
     if (Advice.empty()) throw;
     throw AdvisedFailure(E.Message(), Advice);
   } catch (...) {
@@ -368,16 +356,10 @@ class TArchiveTester : public TVarnCompress {
   bool SetDestinationDate(TStream&, int32_t) override { return true; }
 };
 
-int RunTest(const std::vector<std::string>& Arguments) {
-  const ParsedArguments Parsed =
-      ParseArguments(Arguments, {"--volumes", "--codepage"}, {"--quiet"});
+int RunTest(const ParsedArguments& Parsed) {
   UseCodePage(Parsed);
-  std::string Volumes;
-  bool Quiet = false;
-  for (const auto& [Option, Value] : Parsed.Options) {
-    if (Option == "--volumes") Volumes = platform::InternalPath(Value);
-    if (Option == "--quiet") Quiet = true;
-  }
+  const std::string Volumes = platform::InternalPath(Parsed.Value("--volumes").value_or(""));
+  const bool Quiet = Parsed.Has("--quiet");
   if (Parsed.Operands.empty()) throw UsageError("no archive given");
   if (Parsed.Operands.size() > 1) throw UsageError("more than one archive given");
 
@@ -419,9 +401,11 @@ int RunTest(const std::vector<std::string>& Arguments) {
         ShowingNativePaths(Archive, [&] { Archive.Extract(); });
       } catch (const EVCDamagedFile&) {
         Damaged = true;
+      } catch (const EMissingVolume& E) {
+        Problem = E.Message();
+        if (!Finder.Advice(E.DiskNumber).empty()) Advice = Finder.Advice(E.DiskNumber);
       } catch (const Exception& E) {
         Problem = E.Message();
-        if (!Finder.Advice(Problem).empty()) Advice = Finder.Advice(Problem);
       }
     }
     if (Damaged) {
@@ -450,42 +434,53 @@ int RunTest(const std::vector<std::string>& Arguments) {
 
 const Command ExtractCommand = {
     "extract",
-    "extract [--directory DIR] [--overwrite MODE] [--volumes DIR] [--quiet] [--verbose] "
-    "[--keep-incomplete] [--codepage N] ARCHIVE [NAME...]",
+    {{.Long = "--directory",
+      .Short = 'd',
+      .Value = "DIR",
+      .Help = "where the files go, created when missing (default: the current directory)"},
+     {.Long = "--overwrite",
+      .Value = "MODE",
+      .Help = "what happens to an existing file: always (default), never, version (replaced by "
+              "a newer file version), date (replaced by a newer file), version-date (by "
+              "version, and by date when the versions are equal)"},
+     {.Long = "--volumes",
+      .Value = "DIR",
+      .Help = "where to look for a volume that is not beside ARCHIVE; without it a terminal "
+              "asks for the directory"},
+     {.Long = "--quiet", .Short = 'q', .Help = "no progress bar and no summary"},
+     {.Long = "--verbose", .Short = 'v', .Help = "name each file on stdout as it is written"},
+     {.Long = "--keep-incomplete",
+      .Help = "keep the file being written when the run fails or is interrupted, or a file "
+              "that failed its check (by default it is removed, and a line names it)"},
+     {.Long = "--codepage",
+      .Value = "N",
+      .Help = "the Windows code page of the archived names (default 1252); a byte it leaves "
+              "undefined is written \\xNN in names, here as in list"}},
+    "ARCHIVE [NAME...]",
     "Extracts the named files (all when none are named) of ARCHIVE, which names any volume of\n"
     "the archive, into DIR; names are matched without regard to case. A sealed archive (see\n"
     "pack) is checked: a file whose bytes differ from those sealed ends the run and is removed.\n"
-    "On a terminal a progress bar is drawn on stderr, and a summary follows.\n"
-    "  -d, --directory DIR  where the files go, created when missing (default: the current\n"
-    "                       directory)\n"
-    "  --overwrite MODE     what happens to an existing file: always (default), never, version\n"
-    "                       (replaced by a newer file version), date (replaced by a newer\n"
-    "                       file), version-date (by version, and by date when the versions\n"
-    "                       are equal)\n"
-    "  --volumes DIR        where to look for a volume that is not beside ARCHIVE; without it\n"
-    "                       a terminal asks for the directory\n"
-    "  -q, --quiet          no progress bar and no summary\n"
-    "  -v, --verbose        name each file on stdout as it is written\n"
-    "  --codepage N         the Windows code page of the archived names (default 1252); a\n"
-    "                       byte it leaves undefined is written \\xNN in names, here as in list\n"
-    "  --keep-incomplete    keep the file being written when the run fails or is interrupted,\n"
-    "                       or a file that failed its check (by default it is removed, and a\n"
-    "                       line names it)\n"
+    "On a terminal a progress bar is drawn on stderr, and a summary follows.\n",
     "Exit status: 0 when every file was extracted or kept as MODE says; 1 on a failure (a\n"
     "missing file, volume or directory, a damaged file, a full disk, an interrupt); 2 on a\n"
     "usage error.\n",
     RunExtract};
 
 const Command TestCommand = {
-    "test", "test [--volumes DIR] [--quiet] [--codepage N] ARCHIVE",
+    "test",
+    {{.Long = "--volumes",
+      .Value = "DIR",
+      .Help = "where to look for a volume that is not beside ARCHIVE"},
+     {.Long = "--quiet", .Short = 'q', .Help = "no progress bar"},
+     {.Long = "--codepage",
+      .Value = "N",
+      .Help = "the Windows code page of the archived names (default 1252)"}},
+    "ARCHIVE",
     "Decodes every file of ARCHIVE without writing it: one line per file (ok, damaged or\n"
     "FAILED) on stdout and a summary. Every file's size is checked, and so are a missing\n"
     "volume and data that cannot be decoded. Whether the content is right can be checked only\n"
     "when the archive is sealed (see pack), by its SHA-256; an unsealed archive says so first.\n"
-    "On a terminal a progress bar is drawn on stderr.\n"
-    "  --volumes DIR   where to look for a volume that is not beside ARCHIVE\n"
-    "  -q, --quiet     no progress bar\n"
-    "  --codepage N    the Windows code page of the archived names (default 1252)\n"
+    "On a terminal a progress bar is drawn on stderr.\n",
     "Exit status: 0 when every file is ok; 1 when any fails or the archive cannot be read; 2 on\n"
     "a usage error.\n",
     RunTest};

@@ -1,40 +1,19 @@
 // varn list: prints the catalogue of an archive as a table or as JSON.
 #include <algorithm>
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include <varn/archive/ArchiveSeal.h>
 #include <varn/archive/cmp_TFileHeaders.h>
+#include <varn/archive/cmp_TVarnCompress.h>
 #include <varn/framework/DateTime.h>
-#include <varn/framework/Streams.h>
 #include <varn/framework/platform/Platform.h>
 #include <varn/support/PathHelpers.h>
 #include "tools/varn/Commands.h"
 
 namespace varn::cli {
 namespace {
-
-// Reads the catalogue as the archive component's ReadHeaders does, with its two errors, and
-// its seal as the loader checks it, so that list fails where the loader would.
-TSealReading ReadCatalogue(const std::string& FirstVolume, TFileHeaders& Headers) {
-  const std::string Shown = platform::NativePath(FirstVolume);
-  if (!IsExistingFile(FirstVolume)) throw EVCCouldNotOpenCompressedFile(Shown);
-  std::unique_ptr<TFileStream> Volume;
-  try {
-    Volume = std::make_unique<TFileStream>(FirstVolume, TFileMode::fmOpenReadShared);
-  } catch (const Exception&) {
-    throw EVCCouldNotOpenCompressedFile(Shown);
-  }
-  try {
-    Headers.ReadFromStream(*Volume);
-  } catch (const Exception&) {
-    ReadArchiveSeal(*Volume, Shown);
-    throw EVCFHCannotReadHeaders();
-  }
-  return ReadArchiveSeal(*Volume, Shown);
-}
 
 bool IsSealed(const TSealReading& Seal) {
   return Seal.State == TSealState::Present;
@@ -108,20 +87,20 @@ std::string Json(const TFileHeaders& Headers, const TlzhFileStats& Totals,
   return Out + "]}\n";
 }
 
-int RunList(const std::vector<std::string>& Arguments) {
-  const ParsedArguments Parsed = ParseArguments(Arguments, {"--codepage"}, {"--json"});
+int RunList(const ParsedArguments& Parsed) {
   UseCodePage(Parsed);
-  bool AsJson = false;
-  for (const auto& Option : Parsed.Options)
-    AsJson = AsJson || Option.first == "--json";
+  const bool AsJson = Parsed.Has("--json");
   if (Parsed.Operands.empty()) throw UsageError("no archive given");
   if (Parsed.Operands.size() > 1) throw UsageError("more than one archive given");
 
-  // Like CompressedFile: any volume's name leads to volume 1.
-  const std::string FirstVolume =
-      ReplaceExtension(platform::InternalPath(Parsed.Operands[0]), ".1");
-  TFileHeaders Headers;
-  const TSealReading Seal = ReadCatalogue(FirstVolume, Headers);
+  // The component's reading, with its seal as the loader checks it: list fails where the loader
+  // would.
+  TVarnCompress Archive;
+  OpenArchive(Archive, Parsed.Operands[0]);
+  Archive.CheckSeal = true;
+  ShowingNativePaths(Archive, [&] { Archive.ReadHeaders(); });
+  const TFileHeaders& Headers = Archive.Headers();
+  const TSealReading& Seal = Archive.Seal();
   if (Seal.State == TSealState::Unknown)
     Note("the seal is of a kind this varn cannot read (version " + std::to_string(Seal.Version) +
          "); the archive is listed as not sealed");
@@ -135,14 +114,17 @@ int RunList(const std::vector<std::string>& Arguments) {
 }  // namespace
 
 const Command ListCommand = {
-    "list", "list [--json] [--codepage N] ARCHIVE",
+    "list",
+    {{.Long = "--json", .Help = "one JSON object instead of the table"},
+     {.Long = "--codepage",
+      .Value = "N",
+      .Help = "the Windows code page of the archived names (default 1252)"}},
+    "ARCHIVE",
     "Prints the catalogue of ARCHIVE, which names any volume of the archive (its extension is\n"
     "replaced by .1). Sizes and offsets are the catalogue's values; Ratio is the compressed\n"
     "size in percent of the original size; Date is the archived modification time. A sealed\n"
     "archive (see pack) is checked against its seal and its files' SHA-256 are shown. The\n"
-    "table shows sizes in units of 1024; the JSON object gives every value exactly.\n"
-    "  --json         one JSON object instead of the table\n"
-    "  --codepage N   the Windows code page of the archived names (default 1252)\n"
+    "table shows sizes in units of 1024; the JSON object gives every value exactly.\n",
     "Exit status: 0 when the catalogue was read; 1 when it cannot be (missing, damaged, or not\n"
     "matching its seal); 2 on a usage error.\n",
     RunList};

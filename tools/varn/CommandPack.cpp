@@ -1,5 +1,7 @@
 // varn pack: builds an archive from files (ArchiveWriter).
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <varn/archive/ArchiveWriter.h>
@@ -56,35 +58,19 @@ std::string Summary(const ArchivePlan& Plan, const std::string& Output,
          "%)\n";
 }
 
-int RunPack(const std::vector<std::string>& Arguments) {
-  const ParsedArguments Parsed = ParseArguments(
-      Arguments, {"--output", "--volume-size", "--name", "--codepage"}, {"--no-seal", "--quiet"});
+int RunPack(const ParsedArguments& Parsed) {
   UseCodePage(Parsed);
-  std::string Output = "setup.1";
-  int64_t VolumeSize = 0;
-  bool OutputGiven = false, SizeGiven = false, Seal = true, Quiet = false;
+  const std::string Output = Parsed.Value("--output").value_or("setup.1");
+  if (Output.empty()) throw UsageError("option --output needs a file name");
+  const std::optional<std::string> Size = Parsed.Value("--volume-size");
+  const int64_t VolumeSize = Size ? ParseSize("--volume-size", *Size) : 0;
+  const bool Seal = !Parsed.Has("--no-seal"), Quiet = Parsed.Has("--quiet");
   std::vector<std::pair<std::string, std::string>> Renames;  // archived name, path
-  for (const auto& [Option, Value] : Parsed.Options) {
-    if (Option == "--output") {
-      if (OutputGiven) throw UsageError("option --output given twice");
-      if (Value.empty()) throw UsageError("option --output needs a file name");
-      OutputGiven = true;
-      Output = Value;
-    } else if (Option == "--codepage") {
-    } else if (Option == "--no-seal") {
-      Seal = false;
-    } else if (Option == "--quiet") {
-      Quiet = true;
-    } else if (Option == "--volume-size") {
-      if (SizeGiven) throw UsageError("option --volume-size given twice");
-      SizeGiven = true;
-      VolumeSize = ParseSize(Option, Value);
-    } else {
-      const size_t Equals = Value.find('=');
-      if (Equals == std::string::npos)
-        throw UsageError("option --name needs ARCHIVED=PATH, not \"" + Value + "\"");
-      Renames.emplace_back(Value.substr(0, Equals), Value.substr(Equals + 1));
-    }
+  for (const std::string& Rename : Parsed.Values("--name")) {
+    const size_t Equals = Rename.find('=');
+    if (Equals == std::string::npos)
+      throw UsageError("option --name needs ARCHIVED=PATH, not \"" + Rename + "\"");
+    Renames.emplace_back(Rename.substr(0, Equals), Rename.substr(Equals + 1));
   }
   const std::vector<std::string>& Paths = Parsed.Operands;
   if (Paths.empty()) throw UsageError("no file to pack");
@@ -138,8 +124,28 @@ int RunPack(const std::vector<std::string>& Arguments) {
 
 const Command PackCommand = {
     "pack",
-    "pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... [--no-seal] [--quiet] "
-    "[--codepage N] PATH...",
+    {{.Long = "--output",
+      .Short = 'o',
+      .Value = "FILE",
+      .Help = "volume 1 of the archive (default setup.1; the extension must be .1); further "
+              "volumes get the extensions .2, .3, ...; missing directories are created"},
+     {.Long = "--volume-size",
+      .Value = "SIZE",
+      .Help = "bytes per volume, with an optional suffix k, m or g (either case; 1024, 1024k, "
+              "1024m); every volume but the last is filled to exactly SIZE bytes (default: one "
+              "volume)"},
+     {.Long = "--name",
+      .Value = "ARCHIVED=PATH",
+      .Help = "archive the listed PATH under the name ARCHIVED, which may have a directory part "
+              "before a \\ (extraction drops it); repeat it for each PATH to rename",
+      .Repeatable = true},
+     {.Long = "--no-seal", .Help = "leave the seal out"},
+     {.Long = "--quiet", .Short = 'q', .Help = "no summary line"},
+     {.Long = "--codepage",
+      .Value = "N",
+      .Help = "the Windows code page of the archived names (default 1252): a name with a "
+              "character it lacks is refused"}},
+    "PATH...",
     "Packs the files PATH... into an archive and ends with one summary line on stdout. The\n"
     "first PATH becomes catalogue entry 0, the installation program. Each file is archived\n"
     "under its base name, with its modification time and, for a Windows executable with\n"
@@ -152,19 +158,7 @@ const Command PackCommand = {
     "interrupt leaves the old medium as it was. Volume 1 carries a seal: the SHA-256 of the\n"
     "catalogue and of every file, which the loader, varn test and varn extract check, so that\n"
     "damaged or mixed-up volumes are found before anything runs. Readers that do not know the\n"
-    "seal read the archive as before.\n"
-    "  -o, --output FILE      volume 1 of the archive (default setup.1; the extension must be\n"
-    "                         .1); further volumes get the extensions .2, .3, ...; missing\n"
-    "                         directories are created\n"
-    "  --volume-size SIZE     bytes per volume, with an optional suffix k, m or g (either case;\n"
-    "                         1024, 1024k, 1024m); every volume but the last is filled to\n"
-    "                         exactly SIZE bytes (default: one volume)\n"
-    "  --name ARCHIVED=PATH   archive the listed PATH under the name ARCHIVED, which may have\n"
-    "                         a directory part before a \\ (extraction drops it)\n"
-    "  --no-seal              leave the seal out\n"
-    "  -q, --quiet            no summary line\n"
-    "  --codepage N           the Windows code page of the archived names (default 1252): a\n"
-    "                         name with a character it lacks is refused\n"
+    "seal read the archive as before.\n",
     "Exit status: 0 when the medium was written; 1 on a failure (the old medium, if any, is\n"
     "left as it was); 2 on a usage error.\n",
     RunPack};

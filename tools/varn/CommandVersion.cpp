@@ -10,6 +10,7 @@
 #include <varn/framework/Exceptions.h>
 #include <varn/framework/Streams.h>
 #include <varn/framework/platform/Platform.h>
+#include <varn/framework/platform/VersionInfo.h>
 #include <varn/support/PathHelpers.h>
 #include <varn/versioninfo/LoadVersionBlock.h>
 #include <varn/versioninfo/PeImage.h>
@@ -79,53 +80,79 @@ bool IsPeFile(const std::string& File) {
   }
 }
 
-// Says, on a terminal, which string tables FILE has when the one asked for is not among them:
-// its strings are then empty, which is easily taken for a file without them.
-void NoteMissingTable(const std::string& File, const std::string& Shown, TLanguage Language,
-                      TCharacterSet CharacterSet) {
-  const std::string Prefix = versioninfo::StringTablePrefix(Language, CharacterSet);
-  const std::string Wanted = Prefix.substr(Prefix.size() - 9, 8);
-  std::vector<std::string> Tables;
-  if (const auto Block = versioninfo::LoadVersionBlockFromFile(File))
-    if (const auto* Resource = dynamic_cast<const versioninfo::ResourceVersionBlock*>(Block.get()))
-      Tables = Resource->StringTables();
-  for (const std::string& Table : Tables)
-    if (Table.size() == Wanted.size() &&
-        std::equal(Table.begin(), Table.end(), Wanted.begin(), [](char A, char B) {
-          return std::toupper(static_cast<unsigned char>(A)) ==
-                 std::toupper(static_cast<unsigned char>(B));
-        }))
-      return;
-  std::string Have;
-  for (const std::string& Table : Tables)
-    Have += (Have.empty() ? "" : ", ") + DescribeTable(Table);
-  Note(Shown + " has no string table " + DescribeTable(Wanted) + "; " +
-       (Have.empty() ? "it has none" : "it has " + Have));
+bool SameKey(const std::string& A, const std::string& B) {
+  return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char X, char Y) {
+           return std::toupper(static_cast<unsigned char>(X)) ==
+                  std::toupper(static_cast<unsigned char>(Y));
+         });
 }
 
-int RunVersion(const std::vector<std::string>& Arguments) {
-  const ParsedArguments Parsed = ParseArguments(Arguments, {"--language", "--charset"}, {"--json"});
+// "040904E4": the key of the string table the component reads for Language and CharacterSet.
+std::string TableKey(TLanguage Language, TCharacterSet CharacterSet) {
+  const std::string Prefix = versioninfo::StringTablePrefix(Language, CharacterSet);
+  return Prefix.substr(Prefix.size() - 9, 8);
+}
+
+std::string TablePrefix(const std::string& Key) {
+  return "\\StringFileInfo\\" + Key + "\\";
+}
+
+// A block whose string table From reads as table To: the component asks for the table of its
+// Language and CharacterSet, and so reads one that no enumerator names (000004B0) too.
+class RedirectedTable : public versioninfo::VersionBlock {
+ public:
+  RedirectedTable(const VersionBlock& Block, const std::string& From, const std::string& To)
+      : FBlock(Block), FFrom(TablePrefix(From)), FTo(TablePrefix(To)) {}
+  std::optional<versioninfo::FixedFileInfoRecord> FixedFileInfo() const override {
+    return FBlock.FixedFileInfo();
+  }
+  std::optional<std::string> QueryString(const std::string& KeyPath) const override {
+    if (KeyPath.rfind(FFrom, 0) == 0) return FBlock.QueryString(FTo + KeyPath.substr(FFrom.size()));
+    return FBlock.QueryString(KeyPath);
+  }
+
+ private:
+  const VersionBlock& FBlock;
+  std::string FFrom, FTo;
+};
+
+// The keys of FILE's string tables and, of them, the one the Windows resource loader's choice
+// of language leads to (nothing when it has none).
+struct FileTables {
+  std::vector<std::string> Keys;
+  std::optional<std::string> Preferred;
+};
+
+FileTables StringTablesOf(const std::string& File) {
+  FileTables Tables;
+  if (const auto Block = versioninfo::LoadVersionBlockFromFile(File))
+    if (const auto* Resource =
+            dynamic_cast<const versioninfo::ResourceVersionBlock*>(Block.get())) {
+      Tables.Keys = Resource->StringTables();
+      Tables.Preferred = Resource->PreferredStringTable(platform::UserDefaultLanguage());
+    }
+  return Tables;
+}
+
+int RunVersion(const ParsedArguments& Parsed) {
   TLanguage Language = lnUSEnglish;
   TCharacterSet CharacterSet = csMultilingual;
-  bool AsJson = false;
-  for (const auto& [Option, Value] : Parsed.Options) {
-    if (Option == "--json") AsJson = true;
-    if (Option == "--language") {
-      const auto Found = ParseLanguage(Value);
-      if (!Found)
-        throw UsageError("unknown language \"" + Value +
-                         "\" (a name such as lnUSEnglish, or a code such as 0409; see "
-                         "varn help version)");
-      Language = *Found;
-    }
-    if (Option == "--charset") {
-      const auto Found = ParseCharacterSet(Value);
-      if (!Found)
-        throw UsageError("unknown character set \"" + Value +
-                         "\" (a name such as csUnicode, or a code such as 04b0; see varn help "
-                         "version)");
-      CharacterSet = *Found;
-    }
+  const bool AsJson = Parsed.Has("--json");
+  if (const auto Value = Parsed.Value("--language")) {
+    const auto Found = ParseLanguage(*Value);
+    if (!Found)
+      throw UsageError("unknown language \"" + *Value +
+                       "\" (a name such as lnUSEnglish, or a code such as 0409; see "
+                       "varn help version)");
+    Language = *Found;
+  }
+  if (const auto Value = Parsed.Value("--charset")) {
+    const auto Found = ParseCharacterSet(*Value);
+    if (!Found)
+      throw UsageError("unknown character set \"" + *Value +
+                       "\" (a name such as csUnicode, or a code such as 04b0; see varn help "
+                       "version)");
+    CharacterSet = *Found;
   }
   if (Parsed.Operands.size() != 1) throw UsageError("give exactly one FILE");
   const std::string& Shown = Parsed.Operands[0];
@@ -138,20 +165,41 @@ int RunVersion(const std::vector<std::string>& Arguments) {
     throw Exception(IsPeFile(File) ? Shown + " carries no version information"
                                    : Shown + " is no Windows executable (PE file)");
 
+  // Without --language and --charset, a file that lacks the default table is read in its own.
+  const std::string Asked = TableKey(Language, CharacterSet);
+  const FileTables Tables = StringTablesOf(File);
+  const bool HasAsked = std::any_of(Tables.Keys.begin(), Tables.Keys.end(),
+                                    [&](const std::string& Key) { return SameKey(Key, Asked); });
+  const bool Chosen =
+      !HasAsked && Tables.Preferred && !Parsed.Has("--language") && !Parsed.Has("--charset");
+
   TVersionResource Resource(nullptr);
   Resource.SetLanguage(Language);
   Resource.SetCharacterSet(CharacterSet);
   Resource.SetFileName(File);
+  if (Chosen) {
+    Resource.ClearVersionInfo();
+    if (const auto Block = versioninfo::LoadVersionBlock(File))
+      Resource.ParseVersionBlock(RedirectedTable(*Block, Asked, *Tables.Preferred));
+    Remark(Shown + " has no string table " + DescribeTable(Asked) + "; read " +
+           DescribeTable(*Tables.Preferred) + " instead");
+  } else if (!HasAsked) {
+    // Empty strings are easily taken for a file without them.
+    std::string Have;
+    for (const std::string& Key : Tables.Keys)
+      Have += (Have.empty() ? "" : ", ") + DescribeTable(Key);
+    Remark(Shown + " has no string table " + DescribeTable(Asked) + "; " +
+           (Have.empty() ? "it has none" : "it has " + Have));
+  }
   std::string Out;
   for (const auto& Property : versioninfo::VersionInfoProperties()) {
     const std::string& Value = Resource.VersionInfo().*Property.Field;
     if (AsJson)
       Out += (Out.empty() ? "{" : ",") + JsonString(Property.Name) + ":" + JsonString(Value);
     else
-      Out += std::string(Property.Name) + ": " + platform::NativeText(Value) + "\n";
+      Out += std::string(Property.Name) + ": " + ShownName(Value) + "\n";
   }
   if (AsJson) Out += "}\n";
-  NoteMissingTable(File, Shown, Language, CharacterSet);
   Print(Out, AsJson);
   return 0;
 }
@@ -181,24 +229,28 @@ std::string CodeList() {
   return Text + Line + "\n";
 }
 
-const std::string VersionHelp =
-    "Prints the version information of the Windows executable FILE: fifteen lines \"Name: value\"\n"
-    "or one JSON object keyed by the names. The strings come from the string table of LANG and\n"
-    "SET; when FILE has no such table they are empty, and on a terminal varn names the tables\n"
-    "FILE has. A file that is no Windows executable, or carries no version information, is a\n"
-    "failure.\n"
-    "  --language LANG   the string table's language, by name or code (default lnUSEnglish)\n"
-    "  --charset SET     the string table's character set, by name or code (default\n"
-    "                    csMultilingual)\n"
-    "  --json            one JSON object instead of the lines\n"
-    "Exit status: 0 when the strings were printed; 1 when FILE cannot be read, is no Windows\n"
-    "executable or carries no version information; 2 on a usage error.\n" +
-    CodeList();
-
 }  // namespace
 
-const Command VersionCommand = {"version",
-                                "version [--language LANG] [--charset SET] [--json] FILE",
-                                VersionHelp.c_str(), RunVersion};
+const Command VersionCommand = {
+    "version",
+    {{.Long = "--language",
+      .Value = "LANG",
+      .Help = "the string table's language, by name or code (default lnUSEnglish)"},
+     {.Long = "--charset",
+      .Value = "SET",
+      .Help = "the string table's character set, by name or code (default csMultilingual)"},
+     {.Long = "--json", .Help = "one JSON object instead of the lines"}},
+    "FILE",
+    "Prints the version information of the Windows executable FILE: fifteen lines \"Name: value\"\n"
+    "or one JSON object keyed by the names. The strings come from the string table of LANG and\n"
+    "SET; when FILE has no such table they are empty, and varn names the tables FILE has on\n"
+    "stderr. Without --language and --charset, a FILE that has no table 040904E4 is read in one\n"
+    "of its own: of several, the one the Windows resource loader chooses (language neutral, the\n"
+    "user's language, US English, else the first), and a line on stderr names it. A file that\n"
+    "is no Windows executable, or carries no version information, is a failure.\n",
+    "Exit status: 0 when the strings were printed; 1 when FILE cannot be read, is no Windows\n"
+    "executable or carries no version information; 2 on a usage error.\n" +
+        CodeList(),
+    RunVersion};
 
 }  // namespace varn::cli

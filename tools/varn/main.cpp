@@ -23,14 +23,14 @@ const Command* const Commands[] = {&varn::cli::PackCommand, &varn::cli::ListComm
 std::string Usage() {
   std::string Text;
   for (const Command* C : Commands)
-    Text += std::string(Text.empty() ? "usage: varn " : "       varn ") + C->Synopsis + "\n";
+    Text += (Text.empty() ? "usage: varn " : "       varn ") + varn::cli::Synopsis(*C) + "\n";
   return Text + "       varn help [COMMAND]\n       varn --version\n";
 }
 
 void PrintHelp() {
   std::string Text = Usage() + "\nCommands:\n";
   for (const Command* C : Commands)
-    Text += std::string("\nvarn ") + C->Synopsis + "\n" + C->Help;
+    Text += "\nvarn " + varn::cli::Synopsis(*C) + "\n" + varn::cli::HelpText(*C);
   varn::cli::Print(Text);
 }
 
@@ -56,7 +56,7 @@ const Command* FindCommand(const std::string& Name) {
 }
 
 void PrintCommandHelp(const Command& C) {
-  varn::cli::Print(std::string("usage: varn ") + C.Synopsis + "\n\n" + C.Help);
+  varn::cli::Print("usage: varn " + varn::cli::Synopsis(C) + "\n\n" + varn::cli::HelpText(C));
 }
 
 int Run(const std::vector<std::string>& Arguments) {
@@ -82,13 +82,13 @@ int Run(const std::vector<std::string>& Arguments) {
   if (!Chosen) return UsageFailure("unknown command \"" + Name + "\"", Usage());
 
   const std::vector<std::string> Rest(Arguments.begin() + 1, Arguments.end());
-  const std::string CommandUsage = std::string("usage: varn ") + Chosen->Synopsis + "\n";
+  const std::string CommandUsage = "usage: varn " + varn::cli::Synopsis(*Chosen) + "\n";
   if (varn::cli::AsksForHelp(Rest)) {
     PrintCommandHelp(*Chosen);
     return 0;
   }
   try {
-    return Chosen->Run(Rest);
+    return Chosen->Run(varn::cli::ParseArguments(*Chosen, Rest));
   } catch (const varn::cli::UsageError& E) {
     return UsageFailure(E.what(), CommandUsage);
   } catch (const varn::cli::AdvisedFailure& E) {

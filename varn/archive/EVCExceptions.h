@@ -1,6 +1,7 @@
 #pragma once
 // The archive library's exception classes. Each message is fixed; where the error concerns a
 // file, the name follows the fixed text directly.
+#include <cstdint>
 #include <string>
 
 #include <varn/framework/Exceptions.h>
@@ -55,6 +56,16 @@ class EVCWrongDecompressedSize : public EVC {
             Name),
         FileName(Name) {}
   std::string FileName;
+};
+
+// A volume that extraction needs and does not find, also after OnNewDisk's attempts. It derives
+// from Exception itself, not from EVC: callers that catch EVC have never taken it.
+class EMissingVolume : public Exception {
+ public:
+  explicit EMissingVolume(int32_t Number)
+      : Exception("Could not open the correct disk file " + std::to_string(Number)),
+        DiskNumber(Number) {}
+  int32_t DiskNumber;
 };
 
 class EVCFH : public EVC {

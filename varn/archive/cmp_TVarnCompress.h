@@ -96,7 +96,8 @@ class TVarnCompress : public TVarnStreamCompress {
   TlzhFileStats GetFileStats(int32_t Index);
   // Extracts the files named in FilesToProcess into ExtractDirectory. A stop (Abort) fires
   // OnAborted and returns; EAbort from a handler returns quietly; any other exception sets
-  // Abort and travels on. Nothing written is rolled back.
+  // Abort and travels on. Nothing written is rolled back. A volume that is not found, also
+  // after OnNewDisk, raises EMissingVolume.
   void Extract();
   // Called when a block of output could not be written whole: fires OnFullDisk, or raises
   // EVCDiskFull when it is not assigned.
@@ -118,7 +119,7 @@ class TVarnCompress : public TVarnStreamCompress {
 
  protected:
   // Opens volume Number (found by name, then through OnNewDisk, at most 4 attempts) into
-  // Stream, rewriting Name to the volume's path.
+  // Stream, rewriting Name to the volume's path. EMissingVolume when it is not found.
   void OpenVolume(std::unique_ptr<TFileStream>& Stream, int32_t Number, std::string& Name);
   void ExtractOnReadBuffer(TVarnStreamCompress& VSC, TVSCBuffer& Buf, int32_t& BIB);
   void ExtractOnWriteBuffer(TVarnStreamCompress& VSC, TVSCBuffer& Buf, int32_t BIB);

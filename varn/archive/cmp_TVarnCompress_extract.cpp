@@ -150,13 +150,12 @@ void TVarnCompress::MakeDoneReport() {
 
 void TVarnCompress::OpenVolume(std::unique_ptr<TFileStream>& Stream, int32_t Number,
                                std::string& Name) {
-  const std::string Missing = "Could not open the correct disk file " + std::to_string(Number);
   for (int Attempt = 1; Attempt <= 4; ++Attempt) {
     Stream.reset();
     Name = ReplaceExtension(Name, "." + std::to_string(Number));
     bool Found = IsExistingFile(Name);
     if (!Found) {
-      if (!OnNewDisk) throw Exception(Missing);
+      if (!OnNewDisk) break;  // nowhere else to look
       std::string Directory = RemoveBackslash(DirectoryPart(Name));
       OnNewDisk(*this, Number, Directory);
       Name = AddBackslash(Directory) + FileNamePart(Name);
@@ -172,7 +171,7 @@ void TVarnCompress::OpenVolume(std::unique_ptr<TFileStream>& Stream, int32_t Num
       return;
     }
   }
-  throw Exception(Missing);
+  throw EMissingVolume(Number);
 }
 
 // Reads the next piece of the current file's data from the open volume into Buf: at most one

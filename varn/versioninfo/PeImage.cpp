@@ -25,8 +25,6 @@ constexpr size_t ImportDirectoryIndex = 1;
 constexpr size_t ResourceDirectoryIndex = 2;
 constexpr size_t MaximumDirectoryCount = 16;
 constexpr size_t SectionHeaderSize = 40;
-constexpr uint32_t LanguageNeutral = 0x0000;
-constexpr uint32_t LanguageUsEnglish = 0x0409;
 constexpr size_t SectionVirtualSize = 8;
 constexpr size_t SectionVirtualAddress = 12;
 constexpr size_t SectionRawSize = 16;
@@ -167,16 +165,8 @@ std::optional<std::vector<uint8_t>> PeImage::ReadResource(uint32_t Type, uint32_
   if (!Names || Names->empty() || !IsSubdirectory(Names->front())) return std::nullopt;
   const auto Languages = ReadDirectory(SubdirectoryOffset(Names->front()));
   if (!Languages || Languages->empty()) return std::nullopt;
-  const ResourceEntry* Chosen = &Languages->front();
-  for (const uint32_t Wanted : {LanguageNeutral, uint32_t{UserLanguage}, LanguageUsEnglish}) {
-    const auto Match =
-        std::find_if(Languages->begin(), Languages->end(),
-                     [&](const ResourceEntry& Entry) { return Entry.Name == Wanted; });
-    if (Match != Languages->end()) {
-      Chosen = &*Match;
-      break;
-    }
-  }
+  const ResourceEntry* Chosen = &(*Languages)[*PreferredLanguage(
+      Languages->size(), [&](size_t I) { return (*Languages)[I].Name; }, UserLanguage)];
   if (IsSubdirectory(*Chosen)) return std::nullopt;
 
   const uint32_t DataEntryOffset = Chosen->Offset;

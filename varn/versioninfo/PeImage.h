@@ -35,9 +35,25 @@ class PeImage {
   bool IsPe32Plus() const { return FPe32Plus; }
   uint16_t Subsystem() const { return FSubsystem; }
 
+  // The choice of the Windows resource loader among versions of one resource in several
+  // languages: language neutral, then UserLanguage unless 0, then US English, else the first.
+  // The index of the chosen one of Count items, LanguageOf(I) giving the language of item I;
+  // nothing when Count is 0.
+  template <typename LanguageOfItem>
+  static std::optional<size_t> PreferredLanguage(size_t Count, LanguageOfItem LanguageOf,
+                                                 uint16_t UserLanguage) {
+    if (Count == 0) return std::nullopt;
+    for (const uint32_t Wanted : {LanguageNeutral, uint32_t{UserLanguage}, LanguageUsEnglish})
+      for (size_t I = 0; I < Count; ++I)
+        if (LanguageOf(I) == Wanted) return I;
+    return 0;
+  }
+  static constexpr uint32_t LanguageNeutral = 0x0000;
+  static constexpr uint32_t LanguageUsEnglish = 0x0409;
+
   // The data of the first name under the numbered resource Type, in the language that the
-  // Windows resource loader picks (neutral, UserLanguage unless 0, US English, else the first),
-  // cut to MaximumSize bytes; nothing when there is none or it lies outside the file.
+  // Windows resource loader picks (PreferredLanguage), cut to MaximumSize bytes; nothing when
+  // there is none or it lies outside the file.
   std::optional<std::vector<uint8_t>> ReadResource(uint32_t Type, uint32_t MaximumSize,
                                                    uint16_t UserLanguage = 0) const;
 

@@ -1,9 +1,11 @@
 #include <varn/versioninfo/ResourceVersionBlock.h>
 
 #include <algorithm>
+#include <charconv>
 
 #include <varn/framework/AsciiCase.h>
 #include <varn/support/ByteReader.h>
+#include <varn/versioninfo/PeImage.h>
 
 namespace varn::versioninfo {
 namespace {
@@ -135,6 +137,24 @@ std::vector<std::string> ResourceVersionBlock::StringTables() const {
     Offset = AlignUp4(Table->End);
   }
   return Keys;
+}
+
+std::optional<std::string> ResourceVersionBlock::PreferredStringTable(uint16_t UserLanguage) const {
+  const std::vector<std::string> Keys = StringTables();
+  // A key whose language is no hexadecimal number gets one that no resource language has.
+  std::vector<uint32_t> Languages;
+  for (const std::string& Key : Keys) {
+    uint32_t Language = 0xFFFFFFFF;
+    unsigned Value = 0;
+    const char* End = Key.data() + std::min<size_t>(Key.size(), 4);
+    const auto [Stop, Error] = std::from_chars(Key.data(), End, Value, 16);
+    if (Key.size() >= 4 && Error == std::errc() && Stop == End) Language = Value;
+    Languages.push_back(Language);
+  }
+  const std::optional<size_t> Chosen = PeImage::PreferredLanguage(
+      Languages.size(), [&](size_t I) { return Languages[I]; }, UserLanguage);
+  if (!Chosen) return std::nullopt;
+  return Keys[*Chosen];
 }
 
 }  // namespace varn::versioninfo

@@ -27,6 +27,10 @@ class ResourceVersionBlock : public VersionBlock {
 
   // The keys of the string tables under StringFileInfo ("040904E4", ...), in their order.
   std::vector<std::string> StringTables() const;
+  // The string table that the Windows resource loader's choice of language leads to: the first
+  // table of the language it picks among the tables' languages (their first four hexadecimal
+  // digits) for a user of UserLanguage; nothing when there is no table.
+  std::optional<std::string> PreferredStringTable(uint16_t UserLanguage) const;
 
   const std::vector<uint8_t>& Bytes() const { return FBytes; }
 
