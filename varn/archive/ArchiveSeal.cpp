@@ -147,6 +147,7 @@ TSealReading ReadArchiveSeal(TStream& Volume1, const std::string& VolumeName) {
   if (At != Expected) DamagedCatalogue(VolumeName);
 
   Reading.Offset = At;
+  Reading.Bytes = Seal;
   Reading.Version = bytes::LoadU16(&Seal[seal::VersionOffset]);
   if (Reading.Version != seal::Version ||
       bytes::LoadU16(&Seal[seal::AlgorithmOffset]) != seal::AlgorithmSha256) {

@@ -68,7 +68,8 @@ struct TSealReading {
   TSealState State = TSealState::Absent;
   int64_t Offset = -1;  // where the seal lies in volume 1, when there is one
   uint16_t Version = 0;
-  TArchiveSeal Seal;  // filled when Present
+  TArchiveSeal Seal;           // filled when Present
+  std::vector<uint8_t> Bytes;  // the seal as read, when Present or Unknown: what a signature signs
 };
 
 // Looks for the seal in volume 1 and checks it and the catalogue against each other. Reads only
