@@ -220,13 +220,14 @@ ArchivePlan PlanArchive(const std::vector<ArchiveMember>& Members,
   if (Head - 1 > MaxArchiveOffset)
     throw EArchiveWriter("Too many files for one catalogue: " + std::to_string(Count));
   if (VolumeSize > 0 && Head > VolumeSize)
-    throw EArchiveWriter(
-        "The volume size of " + std::to_string(VolumeSize) +
-        " bytes is too small: the catalogue of " + std::to_string(Count) + " files takes " +
-        std::to_string(Plan.CatalogueSize) + " bytes" +
-        (Sealed ? " and its seal " + std::to_string(Plan.SealSize + Plan.SignatureSize) + " more"
-                : "") +
-        ", and volume 1 must hold all of it");
+    throw EArchiveWriter("The volume size of " + std::to_string(VolumeSize) +
+                         " bytes is too small: the catalogue of " + std::to_string(Count) +
+                         " files takes " + std::to_string(Plan.CatalogueSize) + " bytes" +
+                         (Sealed ? std::string(Plan.SignatureSize ? " and its seal and signature "
+                                                                  : " and its seal ") +
+                                       std::to_string(Plan.SealSize + Plan.SignatureSize) + " more"
+                                 : "") +
+                         ", and volume 1 must hold all of it");
 
   int64_t TotalOriginal = 0, TotalCompressed = 0;
   for (size_t I = 0; I < Members.size(); ++I) {
