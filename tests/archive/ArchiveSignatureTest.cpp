@@ -31,6 +31,7 @@ TPublisherKey OtherKey() {
 }
 
 struct Reading {
+  std::shared_ptr<TFileHeaders> Headers = std::make_shared<TFileHeaders>();
   TSealReading Seal;
   TSignatureReading Signature;
 };
@@ -38,6 +39,7 @@ struct Reading {
 Reading Read(const Bytes& Volume) {
   TMemoryStream Stream(Volume);
   Reading R;
+  R.Headers->ReadFromStream(Stream);
   R.Seal = ReadArchiveSeal(Stream, "setup.1");
   R.Signature = ReadArchiveSignature(Stream, R.Seal);
   return R;
@@ -47,7 +49,8 @@ Reading Read(const Bytes& Volume) {
 bool SignedByTheKeyItNames(const Reading& R) {
   return R.Signature.State == TSignatureState::Present &&
          R.Signature.Signer->Identifier() == R.Signature.KeyIdentifier &&
-         CheckSignature(R.Seal, R.Signature, *R.Signature.Signer) == TSignatureCheck::Signed;
+         CheckSignature(*R.Headers, R.Seal, R.Signature, *R.Signature.Signer) ==
+             TSignatureCheck::Signed;
 }
 
 TEST(ArchiveSignature, TheHandLaidExampleReadsAndVerifies) {
@@ -71,14 +74,22 @@ TEST(ArchiveSignature, TheHandLaidExampleReadsAndVerifies) {
             fixtures::signed_two_files::KeyIdentifier);
   EXPECT_EQ(*R.Signature.Signer, TestKey());
   EXPECT_EQ(KeyIdentifierText(TestKey().Identifier()), fixtures::signed_two_files::KeyIdentifier);
-  EXPECT_EQ(CheckSignature(R.Seal, R.Signature, TestKey()), TSignatureCheck::Signed);
+  EXPECT_EQ(CheckSignature(*R.Headers, R.Seal, R.Signature, TestKey()), TSignatureCheck::Signed);
   EXPECT_TRUE(SignedByTheKeyItNames(R));
-  EXPECT_EQ(CheckSignature(R.Seal, R.Signature, OtherKey()), TSignatureCheck::NotSigned);
+  EXPECT_EQ(CheckSignature(*R.Headers, R.Seal, R.Signature, OtherKey()),
+            TSignatureCheck::NotSigned);
+
+  // A catalogue other than the sealed one, read in between, is not the signed one.
+  TFileHeaders Other;
+  TMemoryStream Changed(fixtures::SealedTwoFileVolume());
+  Other.ReadFromStream(Changed);
+  EXPECT_EQ(CheckSignature(Other, R.Seal, R.Signature, TestKey()), TSignatureCheck::NotSigned);
 
   // Without a seal this reader checks, a signature vouches for nothing.
   TSealReading Unknown = R.Seal;
   Unknown.State = TSealState::Unknown;
-  EXPECT_EQ(CheckSignature(Unknown, R.Signature, TestKey()), TSignatureCheck::NotSigned);
+  EXPECT_EQ(CheckSignature(*R.Headers, Unknown, R.Signature, TestKey()),
+            TSignatureCheck::NotSigned);
 }
 
 TEST(ArchiveSignature, TheWriterLaysOutTheExample) {
@@ -110,7 +121,8 @@ TEST(ArchiveSignature, TheWriterLaysOutTheExample) {
   EXPECT_FALSE(std::equal(Value, Value + 64, Expected.begin() + BlockAt + signature::ValueOffset));
   std::copy(Value, Value + 64, Expected.begin() + BlockAt + signature::ValueOffset);
   EXPECT_EQ(Out, Expected);
-  EXPECT_EQ(CheckSignature(Read(Out).Seal, Read(Out).Signature, TestKey()),
+  const Reading Written = Read(Out);
+  EXPECT_EQ(CheckSignature(*Written.Headers, Written.Seal, Written.Signature, TestKey()),
             TSignatureCheck::Signed);
 }
 
@@ -127,8 +139,9 @@ TEST(ArchiveSignature, EveryByteOfTheBlockCountsAsDocumented) {
       Bytes Damaged = Volume;
       Damaged[static_cast<size_t>(At)] ^= Mask;
       const Reading R = Read(Damaged);
-      EXPECT_EQ(CheckSignature(R.Seal, R.Signature, TestKey()) == TSignatureCheck::Signed,
-                StillByTheGivenKey);
+      EXPECT_EQ(
+          CheckSignature(*R.Headers, R.Seal, R.Signature, TestKey()) == TSignatureCheck::Signed,
+          StillByTheGivenKey);
       EXPECT_FALSE(SignedByTheKeyItNames(R));
       if (HasFailure()) return;
     }
@@ -174,6 +187,51 @@ TEST(ArchiveSignature, BlocksCutShortOrOfOtherKindsAreToldApart) {
   const Bytes Unsigned = fixtures::SealedTwoFileVolume();
   EXPECT_EQ(Read(Unsigned).Signature.State, TSignatureState::Absent)
       << "the seal is followed by the data";
+}
+
+TEST(ArchiveSignature, KeyBlocksOfEveryKindAreToldApart) {
+  const TPublisherKey Key = TestKey();
+  const auto Block = [&Key](uint32_t Length, size_t Count = key_block::Size) {
+    Bytes B(key_block::Size, 0);
+    std::copy(std::begin(key_block::Marker), std::end(key_block::Marker), B.begin());
+    B[16] = static_cast<uint8_t>(Length);
+    B[17] = static_cast<uint8_t>(Length >> 8);
+    B[18] = static_cast<uint8_t>(Length >> 16);
+    B[19] = static_cast<uint8_t>(Length >> 24);
+    std::copy(Key.Bytes().begin(), Key.Bytes().end(), B.begin() + 20);
+    B.resize(Count);
+    return B;
+  };
+  const auto Changed = [](Bytes B, size_t At) {
+    B[At] ^= 1;
+    return B;
+  };
+  const struct {
+    const char* Name;
+    Bytes Block;
+    decltype(TStampedKey::State) State;
+  } Cases[] = {
+      {"not stamped", Block(0), TStampedKey::Unstamped},
+      {"stamped", Block(91), TStampedKey::Stamped},
+      {"stamped, as short as can be", Block(91, 20 + 91), TStampedKey::Stamped},
+      {"a length one short", Block(90), TStampedKey::Damaged},
+      {"a length one long", Block(92), TStampedKey::Damaged},
+      {"the whole room", Block(108), TStampedKey::Damaged},
+      {"beyond the room", Block(109), TStampedKey::Damaged},
+      {"beyond any room", Block(0xFFFFFFFF), TStampedKey::Damaged},
+      {"shorter than its length", Block(91, 20 + 90), TStampedKey::Damaged},
+      {"cut in the length", Block(91, 19), TStampedKey::Damaged},
+      {"a key of another kind", Changed(Block(91), 20 + 10), TStampedKey::Damaged},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    const TStampedKey Stamp = DecodeKeyBlock(C.Block.data(), C.Block.size());
+    EXPECT_EQ(Stamp.State, C.State);
+    EXPECT_EQ(Stamp.Key.has_value(), C.State == TStampedKey::Stamped);
+    if (Stamp.Key) {
+      EXPECT_EQ(*Stamp.Key, Key);
+    }
+  }
 }
 
 TEST(ArchiveSignature, KeyFilesAreOpenSslsAndWhatElseTheyHoldIsRefused) {

@@ -53,8 +53,10 @@ class SignedMedia : public Extraction {
   }
   TSignatureCheck Check(const testing_support::TempDir& In, const TSigningKey& Key) {
     TFileStream Stream(Volume(In, 1), TFileMode::fmOpenReadShared);
+    TFileHeaders Headers;
+    Headers.ReadFromStream(Stream);
     const TSealReading Seal = ReadArchiveSeal(Stream, "setup.1");
-    return CheckSignature(Seal, ReadArchiveSignature(Stream, Seal), Key.Public);
+    return CheckSignature(Headers, Seal, ReadArchiveSignature(Stream, Seal), Key.Public);
   }
 };
 

@@ -104,11 +104,21 @@ platform::Sha256Digest SealDigest(const std::vector<uint8_t>& SealBytes) {
   return Digest;
 }
 
-TSignatureCheck CheckSignature(const TSealReading& Seal, const TSignatureReading& Signature,
-                               const TPublisherKey& Key) {
+TSignatureCheck CheckSignature(const TFileHeaders& Headers, const TSealReading& Seal,
+                               const TSignatureReading& Signature, const TPublisherKey& Key) {
   if (Seal.State != TSealState::Present || Signature.State != TSignatureState::Present)
     return TSignatureCheck::NotSigned;
+  // The catalogue in hand, laid out as the seal covers it: HeaderCount, tag, adjacent records.
+  platform::Sha256 Catalogue;
+  uint8_t Prologue[5];
+  bytes::StoreI32(Prologue, Headers.Count());
+  Prologue[4] = Headers.CatalogueTag;
+  Catalogue.Update(Prologue, sizeof Prologue);
+  for (int32_t I = 0; I < Headers.Count(); ++I)
+    Catalogue.Update(Headers.GetFileHeaders(I).Record.Bytes.data(), TFileHeaderRecord::Size);
   platform::Sha256Digest Digest{};
+  if (!Catalogue.Finish(Digest)) return TSignatureCheck::CannotCheck;
+  if (Digest != Seal.Seal.CatalogueHash) return TSignatureCheck::NotSigned;
   if (!Sha256Of(Seal.Bytes.data(), Seal.Bytes.size(), Digest)) return TSignatureCheck::CannotCheck;
   switch (platform::VerifyP256(Key.Point(), Digest, Signature.Value)) {
     case platform::SignatureCheck::Valid:
@@ -118,6 +128,20 @@ TSignatureCheck CheckSignature(const TSealReading& Seal, const TSignatureReading
     default:
       return TSignatureCheck::NotSigned;
   }
+}
+
+TStampedKey DecodeKeyBlock(const uint8_t* Block, size_t Count) {
+  TStampedKey Stamp;
+  if (!Block || Count < key_block::KeyOffset) {
+    Stamp.State = TStampedKey::Damaged;
+    return Stamp;
+  }
+  const uint32_t Length = bytes::LoadU32(Block + key_block::LengthOffset);
+  if (Length == 0) return Stamp;
+  if (Length <= Count - key_block::KeyOffset)
+    Stamp.Key = TPublisherKey::FromBytes(Block + key_block::KeyOffset, Length);
+  Stamp.State = Stamp.Key ? TStampedKey::Stamped : TStampedKey::Damaged;
+  return Stamp;
 }
 
 }  // namespace varn

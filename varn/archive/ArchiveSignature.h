@@ -23,6 +23,7 @@
 #include <vector>
 
 #include <varn/archive/ArchiveSeal.h>
+#include <varn/archive/cmp_TFileHeaders.h>
 #include <varn/framework/Streams.h>
 #include <varn/framework/platform/Signature.h>
 
@@ -104,21 +105,50 @@ std::vector<uint8_t> EncodeSignature(const TPublisherKey& Signer,
                                      const platform::P256Signature& Value);
 
 enum class TSignatureCheck : uint8_t {
-  Signed,       // Key signed this seal, and the seal is one whose files this reader checks
+  Signed,       // Key signed this seal, the seal is one whose files this reader checks, and the
+                // catalogue in hand is the one sealed
   NotSigned,    // no seal, a seal of a later version, no block, a damaged or unknown block, a
                 // signature by another key or of other bytes
   CannotCheck,  // the system offers no ECDSA P-256 (or no SHA-256)
 };
 
-// Whether Key signed the archive whose seal and signature were read: a signature is only
-// worth as much as what the reader then checks, so a seal this reader cannot check (Absent,
-// Unknown) is never Signed. The key and key identifier in the block are not consulted: pass
-// *Signature.Signer to check the medium against the key it names (and compare
-// KeyIdentifier with that key's Identifier()).
-TSignatureCheck CheckSignature(const TSealReading& Seal, const TSignatureReading& Signature,
-                               const TPublisherKey& Key);
+// Whether Key signed the archive whose catalogue, seal and signature were read: a signature is
+// only worth as much as what the reader then checks, so a seal this reader cannot check
+// (Absent, Unknown) is never Signed, and neither is a catalogue other than the one the seal
+// covers (read again in between, say), which Headers must be. The key and key identifier in the
+// block are not consulted: pass *Signature.Signer to check the medium against the key it names
+// (and compare KeyIdentifier with that key's Identifier()).
+TSignatureCheck CheckSignature(const TFileHeaders& Headers, const TSealReading& Seal,
+                               const TSignatureReading& Signature, const TPublisherKey& Key);
 
 // SHA-256 of the seal's bytes: what the signature signs. Exception without SHA-256.
 platform::Sha256Digest SealDigest(const std::vector<uint8_t>& SealBytes);
+
+// The publisher's key in a program: a constant of the loader, marked so that `varn stamp` finds
+// it in a copy of the program file and writes the key into it (ProgramStamp.h). Layout:
+//   0  16  marker "VarnPublisherKey"
+//   16 4   length of the key, little-endian: 0 in a program not stamped, TPublisherKey::Size
+//          in a stamped one
+//   20 108 the key's bytes, then zeros
+namespace key_block {
+
+constexpr uint8_t Marker[16] = {'V', 'a', 'r', 'n', 'P', 'u', 'b', 'l',
+                                'i', 's', 'h', 'e', 'r', 'K', 'e', 'y'};
+constexpr size_t LengthOffset = 16;
+constexpr size_t KeyOffset = 20;
+constexpr size_t Size = 128;
+static_assert(KeyOffset + TPublisherKey::Size <= Size);
+
+}  // namespace key_block
+
+struct TStampedKey {
+  enum : uint8_t { Unstamped, Stamped, Damaged } State = Unstamped;
+  std::optional<TPublisherKey> Key;  // when Stamped
+};
+
+// What a key block of Count bytes holds (the marker is not checked): Damaged for a length
+// other than 0 and TPublisherKey::Size, a block shorter than its length says, or bytes that
+// are no key. Reads only within the Count bytes.
+TStampedKey DecodeKeyBlock(const uint8_t* Block, size_t Count);
 
 }  // namespace varn
