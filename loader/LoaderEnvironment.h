@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include <varn/archive/ArchiveSignature.h>
+
 namespace varn {
 class TApplication;
 }
@@ -23,6 +25,9 @@ class TLoaderEnvironment {
   virtual void StartProgram(const std::string& CommandLine) = 0;
   // Queues the end of the application's message loop.
   virtual void PostQuit(int32_t ExitCode) = 0;
+  // The publisher's key stamped into the program (PublisherKey.cpp): with one, only media it
+  // signed are installed.
+  virtual varn::TStampedKey PublisherKey();
 };
 
 // The real environment: the platform layer, and the quit request of Application.

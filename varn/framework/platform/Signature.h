@@ -1,6 +1,7 @@
 #pragma once
 // ECDSA over the curve P-256 from the operating system, for signed media: CNG (bcrypt.dll, from
-// the system directory, as for the hashing) on Windows, OpenSSL's libcrypto on POSIX. No curve
+// the system directory, as for the hashing) on Windows, the shared libcrypto of OpenSSL on POSIX;
+// each is loaded when first needed, and where it is missing every call says so. No curve
 // arithmetic is written here: the callers hand over fixed-size byte strings and get an answer.
 // Nothing here throws (but allocation may).
 //
@@ -21,7 +22,8 @@ using P256Signature = std::array<uint8_t, 64>;
 enum class SignatureCheck : uint8_t {
   Valid,        // Signature is Key's over Digest
   Invalid,      // it is not, or Key is no point of the curve
-  Unavailable,  // the system offers no ECDSA over P-256 (a Windows before Vista)
+  Unavailable,  // the system offers no ECDSA over P-256 (a Windows before Vista, a Linux
+                // without libcrypto)
 };
 
 SignatureCheck VerifyP256(const P256PublicKey& Key, const Sha256Digest& Digest,
