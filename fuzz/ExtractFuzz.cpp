@@ -8,6 +8,10 @@
 // overwrite mode; bit 5 an OnNewDisk handler that names the archive's own directory again;
 // bit 6 a file already at every target; bit 7 a stop requested at the first status report.
 // The seal is always checked, as the loader checks it; media without one are unaffected.
+//
+// Built with VARN_FUZZ_RESEAL (the target "resealed") it first seals the volumes it was given:
+// the catalogue then names a seal that holds the digests of the catalogue and of what each entry
+// decodes to, so that mutations reach what lies behind the seal's own checks.
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -15,12 +19,14 @@
 #include <string>
 #include <vector>
 
+#include <varn/archive/ArchiveSeal.h>
 #include <varn/archive/TargetPath.h>
 #include <varn/archive/cmp_TVarnCompress.h>
 #include <varn/framework/Application.h>
 #include <varn/framework/platform/Platform.h>
 #include "fuzz/FuzzCheck.h"
 #include "tests/common/TreeSnapshot.h"
+#include "varn/support/ByteReader.h"
 
 using namespace varn;
 
@@ -59,6 +65,89 @@ std::string Internal(const fs::path& Path) {
   return platform::InternalPath(Path.string());
 }
 
+#ifdef VARN_FUZZ_RESEAL
+// Decodes entries as an extraction does, into a digest instead of a file.
+class TDigester : public TVarnCompress {
+ public:
+  TSealDigest Digest(const std::string& Name) {
+    FHash = std::make_unique<platform::Sha256>();
+    FilesToProcess().push_back(Name);
+    try {
+      Extract();
+    } catch (const Exception&) {
+    }
+    TSealDigest Result{};
+    FHash->Finish(Result);
+    return Result;
+  }
+
+ protected:
+  class HashingStream : public TStream {
+   public:
+    explicit HashingStream(platform::Sha256& Hash) : FHash(Hash) {}
+    int32_t Read(void*, int32_t) override { return 0; }
+    int32_t Write(const void* Buffer, int32_t Count) override {
+      FHash.Update(Buffer, static_cast<size_t>(Count));
+      FSize += Count;
+      return Count;
+    }
+    int64_t Seek(int64_t, TSeekOrigin Origin) override {
+      return Origin == TSeekOrigin::soEnd ? FSize : 0;
+    }
+
+   private:
+    platform::Sha256& FHash;
+    int64_t FSize = 0;
+  };
+  std::unique_ptr<TStream> CreateDestination(const std::string&) override {
+    return std::make_unique<HashingStream>(*FHash);
+  }
+  bool SetDestinationDate(TStream&, int32_t) override { return true; }
+
+ private:
+  std::unique_ptr<platform::Sha256> FHash;
+};
+
+// Seals volume 1 of Archive as the writer would: the last record of the chain names the seal
+// after the records, which holds the catalogue's digest and each entry's.
+void Reseal(const fs::path& Archive, const uint8_t* Volume, size_t Size) {
+  std::vector<uint8_t> Bytes(Volume, Volume + Size);
+  TMemoryStream Stream(Bytes);
+  TFileHeaders Headers;
+  try {
+    Headers.ReadFromStream(Stream);
+  } catch (const Exception&) {
+    return;
+  }
+  const int32_t Count = Headers.Count();
+  if (Count == 0) return;
+  const auto Room = static_cast<size_t>(CatalogueSize(Count));
+  Bytes.resize(std::max(Bytes.size(), Room + static_cast<size_t>(seal::SizeFor(Count))));
+  size_t Last = CataloguePrologueSize;
+  for (int32_t I = 1; I < Count; ++I)
+    Last = static_cast<size_t>(bytes::LoadI32(&Bytes[Last + TFileHeaderRecord::NextHeaderOffset]));
+  bytes::StoreI32(&Bytes[Last + TFileHeaderRecord::NextHeaderOffset], static_cast<int32_t>(Room));
+
+  TArchiveSeal Seal;
+  Seal.FileHashes.resize(static_cast<size_t>(Count));
+  const auto Place = [&] {
+    Seal.CatalogueHash = CatalogueDigest(std::vector<uint8_t>(Bytes.begin(), Bytes.begin() + Room));
+    const std::vector<uint8_t> Encoded = EncodeSeal(Seal);
+    std::copy(Encoded.begin(), Encoded.end(), Bytes.begin() + static_cast<std::ptrdiff_t>(Room));
+    WriteBytes(Archive / "setup.1", Bytes.data(), Bytes.size());
+  };
+  Place();  // first, so that what the entries decode to is what they decode to with the seal
+  for (int32_t I = 0; I < Count; ++I) {
+    TDigester Digester;
+    Digester.SetCompressedFile(Internal(Archive / "setup.1"));
+    if (Digester.FileCount() != Count) return;
+    Seal.FileHashes[static_cast<size_t>(I)] =
+        Digester.Digest(Digester.Headers().GetFileHeaders(I).Record.FileName());
+  }
+  Place();
+}
+#endif
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
@@ -82,6 +171,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   WriteBytes(Archive / "setup.1", Bytes, Volume1);
   if (Layout == 1 || Layout == 2) WriteBytes(Archive / "setup.2", Bytes + Volume1, Volume2);
   if (Layout >= 2) WriteBytes(Archive / "setup.3", Bytes + Volume1 + Volume2, Volume3);
+#ifdef VARN_FUZZ_RESEAL
+  Application().MessagePump = nullptr;
+  Reseal(Archive, Bytes, Volume1);
+#endif
 
   Application().MessagePump = nullptr;
   TVarnCompress C;

@@ -39,6 +39,12 @@ void Seed(const std::string& Target, const std::string& Name, const Bytes& Conte
             static_cast<std::streamsize>(Content.size()));
 }
 
+// The extraction targets share their input format: the resealing one gets the same seeds.
+void SeedExtraction(const std::string& Name, const Bytes& Content) {
+  Seed("extract", Name, Content);
+  Seed("resealed", Name, Content);
+}
+
 Bytes Text(const std::string& Value) {
   return Bytes(Value.begin(), Value.end());
 }
@@ -183,15 +189,15 @@ int main(int argc, char** argv) {
   Seed("decoder", "stop-in-first-block", Prefixed({9, 0, 1}, Encode(Repeated("ab", 5000))));
   Seed("decoder", "cut-in-a-group", Prefixed({2, 0, 0}, Bytes{0x00, 'a', 'b', 0xF0, 'c'}));
 
-  Seed("extract", "one-volume", VolumeSet(0x00, hand_laid::Layout(TwoFiles, 0)));
-  Seed("extract", "three-volumes", VolumeSet(0x02, hand_laid::Layout(ThreeFiles, ThreeVolumes)));
-  Seed("extract", "missing-middle-volume",
-       VolumeSet(0x23, hand_laid::Layout(ThreeFiles, ThreeVolumes)));
-  Seed("extract", "replace-by-version", VolumeSet(0x48, hand_laid::Layout(TwoFiles, 0)));
-  Seed("extract", "stopped", VolumeSet(0x80, hand_laid::Layout({ZeroEntry("big.bin", 1100)}, 0)));
-  Seed("extract", "hostile-names", VolumeSet(0x40, hand_laid::Layout(Hostile, 0)));
-  Seed("extract", "climbing-name",
-       VolumeSet(0x00, hand_laid::Layout({LiteralEntry("../escaped", Text("x"))}, 0)));
+  SeedExtraction("one-volume", VolumeSet(0x00, hand_laid::Layout(TwoFiles, 0)));
+  SeedExtraction("three-volumes", VolumeSet(0x02, hand_laid::Layout(ThreeFiles, ThreeVolumes)));
+  SeedExtraction("missing-middle-volume",
+                 VolumeSet(0x23, hand_laid::Layout(ThreeFiles, ThreeVolumes)));
+  SeedExtraction("replace-by-version", VolumeSet(0x48, hand_laid::Layout(TwoFiles, 0)));
+  SeedExtraction("stopped", VolumeSet(0x80, hand_laid::Layout({ZeroEntry("big.bin", 1100)}, 0)));
+  SeedExtraction("hostile-names", VolumeSet(0x40, hand_laid::Layout(Hostile, 0)));
+  SeedExtraction("climbing-name",
+                 VolumeSet(0x00, hand_laid::Layout({LiteralEntry("../escaped", Text("x"))}, 0)));
 
   // The hand-laid signed medium; cut in its block; its signature's last byte changed; a key
   // block stamped with its key, and one whose length is a byte too long.
@@ -217,16 +223,19 @@ int main(int argc, char** argv) {
       {"readme.txt", Repeated("Read me.\r\n", 30)}};
   const auto WrittenVolumes = Written(Medium, 5 + 4 * 164 + 100);
   Seed("catalogue", "writer-four-files", WrittenVolumes[0]);
-  Seed("extract", "writer-volumes",
-       VolumeSet(WrittenVolumes.size() >= 3 ? 0x02 : 0x01, WrittenVolumes));
+  SeedExtraction("writer-volumes",
+                 VolumeSet(WrittenVolumes.size() >= 3 ? 0x02 : 0x01, WrittenVolumes));
   // Sealed as varn pack writes them: whole, and with a byte of volume 2 damaged.
   const auto SealedVolumes = Written(Medium, 5 + 4 * 164 + 84 + 4 * 32 + 100, true);
   Seed("catalogue", "writer-sealed", SealedVolumes[0]);
   const uint8_t SealedLayout = SealedVolumes.size() >= 3 ? 0x02 : 0x01;
-  Seed("extract", "writer-sealed", VolumeSet(SealedLayout, SealedVolumes));
+  SeedExtraction("writer-sealed", VolumeSet(SealedLayout, SealedVolumes));
+  const auto SealedOneVolume = Written(Medium, 0, true);
+  Seed("resealed", "writer-sealed-one-volume", VolumeSet(0x00, SealedOneVolume));
+  Seed("resealed", "writer-sealed-stopped", VolumeSet(0x80, SealedOneVolume));
   auto Damaged = SealedVolumes;
   Damaged.at(1).at(10) ^= 0xFF;
-  Seed("extract", "writer-sealed-damaged", VolumeSet(SealedLayout, Damaged));
+  SeedExtraction("writer-sealed-damaged", VolumeSet(SealedLayout, Damaged));
   const Bytes Mixed = Repeated("abcabcabd\x01\x02", 60);
   Seed("decoder", "writer-encoded",
        Prefixed({3, 1, 0}, varn::PredictionEncoder::EncodeAll(Mixed.data(), Mixed.size())));

@@ -58,14 +58,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   }
   const TSignatureReading Signature = ReadArchiveSignature(Stream, Seal);
   if (Signature.State != TSignatureState::Absent)
-    FUZZ_CHECK(Signature.Offset == Seal.Offset + static_cast<int64_t>(Seal.Bytes.size()));
+    FUZZ_CHECK(Signature.Offset == Seal.Offset + Seal.Size);
   if (Signature.State == TSignatureState::Present)
     FUZZ_CHECK(Signature.Offset + static_cast<int64_t>(signature::BlockSize) <=
                static_cast<int64_t>(Size));
   for (const TPublisherKey* Key : {&TestKey(), Signature.Signer ? &*Signature.Signer : nullptr}) {
     if (Key && CheckSignature(Headers, Seal, Signature, *Key) == TSignatureCheck::Signed) {
       FUZZ_CHECK(*Key == TestKey());
-      FUZZ_CHECK(Seal.Bytes == SignedSeal());
+      FUZZ_CHECK(EncodeSeal(Seal.Seal) == SignedSeal());
     }
   }
   return 0;

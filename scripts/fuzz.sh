@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
-targets=(catalogue decoder extract version_block pe_resource signature)
+targets=(catalogue decoder extract resealed version_block pe_resource signature)
 if [ $# -gt 1 ]; then targets=("${@:2}"); fi
 
 cmake --preset fuzz >/dev/null
@@ -30,6 +30,7 @@ for target in "${targets[@]}"; do
   echo "=== fuzz $target: ${seconds}s"
   rc=0
   "build/fuzz/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 \
+    -malloc_limit_mb=256 \
     -print_final_stats=1 -artifact_prefix="$findings/" "${inputs[@]}" >"$log" 2>&1 || rc=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -n 1)

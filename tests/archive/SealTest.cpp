@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <varn/archive/ArchiveWriter.h>
 #include "tests/archive/ArchiveFixtures.h"
 #include "tests/common/TestSupport.h"
@@ -92,6 +94,47 @@ TEST(Seal, ArchivesWithoutOneHaveNone) {
   };
   for (const auto& [Name, Volume] : Cases)
     EXPECT_EQ(Verdict(Volume), "absent") << Name;
+}
+
+// A catalogue whose last record points at a seal says the medium was sealed: however often the
+// seal is damaged, cut off or wiped out, that is damage, never an unsealed medium.
+TEST(Seal, ACatalogueThatNamesASealNeverReadsAsUnsealed) {
+  const auto Zero = [](Bytes& B, size_t From, size_t To) {
+    std::fill(B.begin() + static_cast<std::ptrdiff_t>(From),
+              B.begin() + static_cast<std::ptrdiff_t>(To), uint8_t{0});
+  };
+  for (const int32_t Files : {1, 3}) {
+    const Bytes Volume = WrittenVolume1(true, Files);
+    const size_t Seal = 5 + 164 * static_cast<size_t>(Files);
+    const size_t End = Seal + 84 + 32 * static_cast<size_t>(Files);
+    const std::pair<const char*, std::function<void(Bytes&)>> Cases[] = {
+        {"magic and a file hash", [&](Bytes& B) { B[Seal] ^= 1, B[Seal + 60] ^= 1; }},
+        {"magic and the size", [&](Bytes& B) { B[Seal + 1] ^= 1, B[Seal + 12] ^= 4; }},
+        {"the whole seal zeroed", [&](Bytes& B) { Zero(B, Seal, End); }},
+        {"the seal and the data zeroed", [&](Bytes& B) { Zero(B, Seal, B.size()); }},
+        {"cut where the seal starts", [&](Bytes& B) { B.resize(Seal); }},
+        {"cut inside the seal", [&](Bytes& B) { B.resize(End - 1); }},
+        {"a size of 2 GiB", [&](Bytes& B) { B[Seal + 15] = 0x7F; }},
+        {"a size of 4 GiB - 1",
+         [&](Bytes& B) {
+           std::fill_n(B.begin() + static_cast<std::ptrdiff_t>(Seal + 12), 4, 0xFF);
+         }},
+        {"a size one too large", [&](Bytes& B) { B[Seal + 12] += 1; }},
+    };
+    for (const auto& [Name, Damage] : Cases) {
+      Bytes Damaged = Volume;
+      Damage(Damaged);
+      EXPECT_EQ(Verdict(Damaged), "damaged seal") << Files << " files, " << Name;
+    }
+  }
+  // Another writer that points the last record on to the next byte and puts the first file's
+  // data there made no seal.
+  auto [First, Second] = fixtures::TwoFileHeaders(333, 333);
+  Bytes Unsealed = fixtures::Prologue(2, 0);
+  fixtures::Append(Unsealed, fixtures::Record(First));
+  fixtures::Append(Unsealed, fixtures::Record(Second));
+  fixtures::Append(Unsealed, fixtures::TwoFileData);
+  EXPECT_EQ(Verdict(Unsealed), "absent");
 }
 
 // A seal of a later version whose own hash holds is no damage: it is left unchecked.

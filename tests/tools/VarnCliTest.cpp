@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -741,6 +742,77 @@ TEST(VarnCli, ExtractRemovesTheFileItLeftIncomplete) {
             "varn: removed the incomplete file stop/zeros.bin\n"
             "varn: interrupted\n");
   EXPECT_FALSE(testing_support::Exists(Dir / "stop\\zeros.bin"));
+}
+
+// Damage on top of damage: a seal that is wiped out, cut off or hit twice still says the medium
+// is damaged, and nothing of it is extracted.
+TEST(VarnCli, ASealDamagedMoreThanOnceIsStillDamage) {
+  TempDir Dir;
+  PackProgramAndBigFile(Dir);
+  ASSERT_EQ(
+      Varn(Dir, {"pack", "-q", "--volume-size", "481", "-o", "cut/setup.1", "setup.exe", "big.bin"})
+          .Status,
+      0);
+  const size_t Seal = 5 + 2 * 164;
+  const std::string Volume1 = ReadFile(Dir / "setup.1");
+  // Each damages one medium besides a byte of big.bin's data, and names its volume 1.
+  const std::pair<const char*, std::function<std::string()>> Cases[] = {
+      {"magic and a file hash",
+       [&] {
+         FlipByte(Dir, "setup.1", Seal);
+         FlipByte(Dir, "setup.1", Seal + 90);
+         return std::string("setup.1");
+       }},
+      {"the seal zeroed",
+       [&] {
+         std::string Zeroed = Volume1;
+         std::fill(Zeroed.begin() + Seal, Zeroed.begin() + Seal + 84 + 64, '\0');
+         testing_support::WriteFile(Dir / "setup.1", Zeroed);
+         return std::string("setup.1");
+       }},
+      {"volume 1 cut where the seal starts",
+       [&] {
+         FlipByte(Dir, "cut\\setup.5", 100);
+         std::filesystem::resize_file(testing_support::Native(Dir / "cut\\setup.1"), Seal);
+         return std::string("cut/setup.1");
+       }},
+  };
+  for (const auto& [Name, Damage] : Cases) {
+    SCOPED_TRACE(Name);
+    testing_support::WriteFile(Dir / "setup.1", Volume1);
+    FlipByte(Dir, "setup.2", 100);
+    const std::string Medium = Damage();
+    for (const std::vector<std::string>& Command :
+         {std::vector<std::string>{"test", Medium}, {"extract", "-d", "out", Medium}}) {
+      const Outcome O = Varn(Dir, Command);
+      EXPECT_EQ(O.Status, 1) << Command[0];
+      EXPECT_EQ(O.Err, "varn: The seal of the archive is damaged: " + Medium + "\n") << Command[0];
+    }
+    FlipByte(Dir, "setup.2", 100);
+    EXPECT_FALSE(testing_support::Exists(Dir / "out\\big.bin"));
+  }
+}
+
+// What extraction leaves behind: the whole blocks written before a missing volume, and a file
+// whose content is complete even when its date cannot be set.
+TEST(VarnCli, ExtractKeepsWhatIsWhole) {
+  TempDir Dir;
+  const Bytes Big = testing_support::RandomBytes(60000, 11);
+  MakeFile(Dir, "big.bin", Big);
+  ASSERT_EQ(Varn(Dir, {"pack", "-q", "--volume-size", "30k", "big.bin"}).Status, 0);
+  std::filesystem::remove(testing_support::Native(Dir / "setup.2"));
+  EXPECT_EQ(Varn(Dir, {"extract", "--keep-incomplete", "-d", "kept", "setup.1"}).Status, 1);
+  const std::string Kept = ReadFile(Dir / "kept\\big.bin");
+  ASSERT_EQ(Kept.size(), 16384u);
+  EXPECT_TRUE(Kept == std::string(Big.begin(), Big.begin() + 16384));
+
+  auto Old = hand_laid::LiteralEntry("old.txt", hand_laid::Bytes("complete"));
+  Old.FileDate = 27000.5;  // 1973: the packed date cannot hold it
+  hand_laid::Write(Dir / "old", {Old});
+  const Outcome O = Varn(Dir, {"extract", "-d", "out", "old.1"});
+  EXPECT_EQ(O.Status, 1);
+  EXPECT_EQ(O.Err, "varn: Cannot set the date of the file just extracted.\n");
+  EXPECT_EQ(ReadFile(Dir / "out\\old.txt"), "complete");
 }
 
 }  // namespace

@@ -101,9 +101,10 @@ std::unique_ptr<TStream> TExtractingArchive::CreateDestination(const std::string
 }
 
 bool TExtractingArchive::SetDestinationDate(TStream& Destination, int32_t FileDate) {
-  const bool Set = TVarnCompress::SetDestinationDate(Destination, FileDate);
-  if (Set) FIncomplete.clear();
-  return Set;
+  // The content is whole and checked by now: a date the file cannot be given is no reason to
+  // remove it.
+  FIncomplete.clear();
+  return TVarnCompress::SetDestinationDate(Destination, FileDate);
 }
 
 }  // namespace varn::cli

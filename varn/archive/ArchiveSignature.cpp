@@ -74,8 +74,8 @@ TSignatureReading DecodeSignature(const uint8_t* Bytes, size_t Count) {
 }
 
 TSignatureReading ReadArchiveSignature(TStream& Volume1, const TSealReading& Seal) {
-  if (Seal.Offset < 0 || Seal.Bytes.empty()) return {};
-  const int64_t At = Seal.Offset + static_cast<int64_t>(Seal.Bytes.size());
+  if (Seal.Offset < 0 || Seal.Size <= 0) return {};
+  const int64_t At = Seal.Offset + Seal.Size;
   uint8_t Block[signature::BlockSize];
   if (Volume1.Seek(At, TSeekOrigin::soBeginning) != At) return {};
   const int32_t Read = Volume1.Read(Block, sizeof Block);
@@ -110,7 +110,7 @@ TSignatureCheck CheckSignature(const TFileHeaders& Headers, const TSealReading& 
     return TSignatureCheck::NotSigned;
   // The catalogue in hand, laid out as the seal covers it: HeaderCount, tag, adjacent records.
   platform::Sha256 Catalogue;
-  uint8_t Prologue[5];
+  uint8_t Prologue[CataloguePrologueSize];
   bytes::StoreI32(Prologue, Headers.Count());
   Prologue[4] = Headers.CatalogueTag;
   Catalogue.Update(Prologue, sizeof Prologue);
@@ -119,7 +119,10 @@ TSignatureCheck CheckSignature(const TFileHeaders& Headers, const TSealReading& 
   platform::Sha256Digest Digest{};
   if (!Catalogue.Finish(Digest)) return TSignatureCheck::CannotCheck;
   if (Digest != Seal.Seal.CatalogueHash) return TSignatureCheck::NotSigned;
-  if (!Sha256Of(Seal.Bytes.data(), Seal.Bytes.size(), Digest)) return TSignatureCheck::CannotCheck;
+  // The seal's bytes made anew from the digests in hand, rather than read again: a sound seal
+  // of this version is exactly these bytes, and what is checked is what extraction compares.
+  if (!platform::Sha256Available()) return TSignatureCheck::CannotCheck;
+  Digest = SealDigest(EncodeSeal(Seal.Seal));
   switch (platform::VerifyP256(Key.Point(), Digest, Signature.Value)) {
     case platform::SignatureCheck::Valid:
       return TSignatureCheck::Signed;

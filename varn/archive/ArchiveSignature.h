@@ -96,7 +96,7 @@ struct TSignatureReading {
 // The block in Count bytes that begin with the magic (anything else: Absent). Reads only within
 // the bytes.
 TSignatureReading DecodeSignature(const uint8_t* Bytes, size_t Count);
-// The block that follows Seal, a reading of the same volume (TSealReading::Bytes). Reads at most
+// The block that follows Seal, a reading of the same volume (at Offset + Size). Reads at most
 // signature::BlockSize bytes, within the stream.
 TSignatureReading ReadArchiveSignature(TStream& Volume1, const TSealReading& Seal);
 

@@ -15,8 +15,6 @@
 namespace varn {
 namespace {
 
-constexpr int64_t PrologueSize = 5;
-constexpr int64_t RecordSize = static_cast<int64_t>(TFileHeaderRecord::Size);
 constexpr int32_t ChunkSize = 64 * 1024;
 
 bool IsBlank(const std::string& Text) {
@@ -181,7 +179,7 @@ std::vector<uint8_t> CatalogueBytes(const ArchivePlan& Plan) {
   Bytes[4] = 0;  // CatalogueTag
   for (size_t I = 0; I < Plan.Headers.size(); ++I)
     std::copy(Plan.Headers[I].Bytes.begin(), Plan.Headers[I].Bytes.end(),
-              Bytes.begin() + PrologueSize + static_cast<int64_t>(I) * RecordSize);
+              Bytes.begin() + CatalogueSize(static_cast<int64_t>(I)));
   return Bytes;
 }
 
@@ -213,7 +211,7 @@ ArchivePlan PlanArchive(const std::vector<ArchiveMember>& Members,
   ArchivePlan Plan;
   Plan.VolumeSize = VolumeSize;
   const auto Count = static_cast<int64_t>(Members.size());
-  Plan.CatalogueSize = PrologueSize + RecordSize * Count;
+  Plan.CatalogueSize = CatalogueSize(Count);
   Plan.SealSize = Sealed ? seal::SizeFor(Count) : 0;
   Plan.SignatureSize = Sealed ? SignatureSize : 0;
   const int64_t Head = Plan.CatalogueSize + Plan.SealSize + Plan.SignatureSize;
@@ -279,7 +277,7 @@ ArchivePlan PlanArchive(const std::vector<ArchiveMember>& Members,
     Record.SetFileName(M.Name);
     const bool IsLast = I + 1 == Members.size();
     // The last record names the seal, so that the seal is found from the chain too.
-    const int64_t Next = PrologueSize + RecordSize * static_cast<int64_t>(I + 1);
+    const int64_t Next = CatalogueSize(static_cast<int64_t>(I + 1));
     Record.SetNextHeader(IsLast && !Sealed ? 0 : static_cast<int32_t>(Next));
     Record.SetOriginalSize(static_cast<int32_t>(Sizes[I].OriginalSize));
     Record.SetDataStart(static_cast<int32_t>(DataStart));
@@ -344,9 +342,7 @@ ArchivePlan ArchiveWriter::Write(const CreateVolumeFunction& CreateVolume) {
   const std::vector<uint8_t> Catalogue = CatalogueBytes(Plan);
   Output.Write(Catalogue.data(), static_cast<int64_t>(Catalogue.size()));
   if (Seal) {
-    platform::Sha256 Hash;
-    Hash.Update(Catalogue.data(), Catalogue.size());
-    Sealed.CatalogueHash = Finished(Hash);
+    Sealed.CatalogueHash = CatalogueDigest(Catalogue);
     const std::vector<uint8_t> SealBytes = EncodeSeal(Sealed);
     Output.Write(SealBytes.data(), static_cast<int64_t>(SealBytes.size()));
     if (Sign) {

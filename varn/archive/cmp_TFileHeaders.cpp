@@ -138,7 +138,7 @@ void TFileHeaders::ReadFromStream(TStream& Stream) {
   CatalogueTag = Prologue[4];
   if (HeaderCount <= 0) return;
 
-  const int64_t Position = 5;
+  const int64_t Position = CataloguePrologueSize;
   const int64_t Size = Stream.Size();
   if (Size < 0 || HeaderCount > (Size - Position) / static_cast<int64_t>(TFileHeaderRecord::Size))
     throw EVCFHCannotReadHeaders();

@@ -17,6 +17,12 @@
 
 namespace varn {
 
+// The catalogue prologue (HeaderCount, CatalogueTag) and the records that follow it, one after
+// another, as every writer of ours lays them out: the catalogue of Count records fills offsets 0
+// to CatalogueSize(Count) - 1 of volume 1.
+constexpr int64_t CataloguePrologueSize = 5;
+constexpr int64_t CatalogueSize(int64_t Count);
+
 // One header record exactly as stored, Reserved and padding included. Every field is decoded
 // from the bytes on each read, little-endian; the string slots never yield a byte from beyond
 // their slot, whatever their length byte says.
@@ -67,6 +73,10 @@ class TFileHeaderRecord {
   void SetFirstDisk(uint8_t Value) { Bytes[FirstDiskOffset] = Value; }
   void SetVersion(const std::string& Value);
 };
+
+constexpr int64_t CatalogueSize(int64_t Count) {
+  return CataloguePrologueSize + static_cast<int64_t>(TFileHeaderRecord::Size) * Count;
+}
 
 // The status record handed to the archive component's events.
 struct TlzhFileStats {

@@ -138,18 +138,14 @@ class TVarnCompress : public TVarnStreamCompress {
   void ExtractSelection();
   void WriteCurrentFile(const std::string& Target);
   bool ReadCurrentVolume(TVSCBuffer& Buf, int32_t& Want, int32_t& Read);
-  void WritePending();
   void MakeDoneReport();
-  void CheckSealOfCurrentFile();
   std::string TargetPath() const;
 
   uint8_t FOperation = opNone;
   int32_t FCurrentDisk = 0;
   std::unique_ptr<TStream> FDestFile;
-  // Decoded bytes on their way to FDestFile, which gets them in pieces of a few blocks: far
-  // fewer calls to the OS than one per block.
-  std::unique_ptr<uint8_t[]> FWriteBehind;
-  int32_t FWriteBehindCount = 0;
+  // The decoded bytes of the current file handed to FDestFile so far.
+  int64_t FDecodedSize = 0;
   const TFileHeader* FCurrentHeader = nullptr;
   int32_t FCurrentIndex = -1;
   TlzhFileStats FStats;
@@ -162,8 +158,7 @@ class TVarnCompress : public TVarnStreamCompress {
   std::vector<std::string> FFilesToProcess;
   TSealReading FSeal;
   bool FSealRead = false;  // the loaded catalogue's seal was looked for
-  // The hash of the current file's output, while a sealed file is written with CheckSeal.
-  std::unique_ptr<platform::Sha256> FOutputHash;
+  TSealedFileCheck FSealCheck;
 };
 
 }  // namespace varn

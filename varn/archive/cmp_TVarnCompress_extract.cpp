@@ -1,6 +1,5 @@
 // Extraction: Extract, OpenVolume, the decoder's read and write handlers, the done report.
 #include <algorithm>
-#include <cstring>
 
 #include <varn/archive/TargetPath.h>
 #include <varn/archive/cmp_TVarnCompress.h>
@@ -14,8 +13,8 @@ namespace varn {
 namespace {
 
 constexpr int32_t BlockSize = 8192;
-// What the destination gets at once, and what a volume is read ahead by.
-constexpr int32_t WritePieceSize = 8 * BlockSize;
+// What a volume is read ahead by. Output is not held back: each block reaches the file when
+// it is handed over, so a stop, a full disk or a failure leaves exactly the blocks before it.
 constexpr int32_t ReadAheadSize = 8 * BlockSize;
 
 // The 32-bit counters of the status record wrap instead of overflowing, whatever the header
@@ -103,8 +102,7 @@ void TVarnCompress::WriteCurrentFile(const std::string& Target) {
   CleanUp Finally([this] {
     FDestFile.reset();
     FSourceFile.reset();
-    FOutputHash.reset();
-    FWriteBehindCount = 0;
+    FSealCheck.Cancel();
   });
   const TFileHeaderRecord& Header = FCurrentHeader->Record;
   OpenVolume(FSourceFile, Header.FirstDisk() == 0 ? 1 : Header.FirstDisk(), FCompressedFile);
@@ -120,11 +118,10 @@ void TVarnCompress::WriteCurrentFile(const std::string& Target) {
 
   FNoData = Header.DataStart() < 0;
   if (!FNoData) FSourceFile->Seek(Header.DataStart(), TSeekOrigin::soBeginning);
-  if (CheckSeal && FSeal.State == TSealState::Present)
-    FOutputHash = std::make_unique<platform::Sha256>();
+  FDecodedSize = 0;
+  if (CheckSeal) FSealCheck.Begin(FSeal, FCurrentIndex);
   Decompress();
-  WritePending();
-  if (FOutputHash) CheckSealOfCurrentFile();
+  FSealCheck.Finish(Header.FileName());
 
   if (FDestFile->Size() != Header.OriginalSize()) throw EVCWrongDecompressedSize(Header.FileName());
   if (!SetDestinationDate(*FDestFile, DateTimeToFileDate(Header.FileDate())))
@@ -137,14 +134,6 @@ std::unique_ptr<TStream> TVarnCompress::CreateDestination(const std::string& Tar
 
 bool TVarnCompress::SetDestinationDate(TStream& Destination, int32_t FileDate) {
   return static_cast<TFileStream&>(Destination).SetFileDate(FileDate);
-}
-
-void TVarnCompress::WritePending() {
-  const int32_t Count = FWriteBehindCount;
-  if (Count == 0) return;
-  FWriteBehindCount = 0;
-  if (FOutputHash) FOutputHash->Update(FWriteBehind.get(), static_cast<size_t>(Count));
-  if (FDestFile->Write(FWriteBehind.get(), Count) < Count) DiskFull();
 }
 
 void TVarnCompress::MakeDoneReport() {
@@ -224,11 +213,14 @@ void TVarnCompress::ExtractOnWriteBuffer(TVarnStreamCompress&, TVSCBuffer& Buf, 
   if (Abort) throw EVCStop();
   Application().ProcessMessages();
   if (!FDestFile) throw Exception("OnWriteBuffer has Nil DestFile");
-  if (FWriteBehindCount > WritePieceSize - BIB) WritePending();
-  if (!FWriteBehind) FWriteBehind = std::make_unique_for_overwrite<uint8_t[]>(WritePieceSize);
-  std::memcpy(&FWriteBehind[static_cast<size_t>(FWriteBehindCount)], Buf.data(),
-              static_cast<size_t>(BIB));
-  FWriteBehindCount += BIB;
+  // Data that decodes to more than the header's size is not decoded on: a wrong or endless
+  // volume would otherwise fill the disk. One block of slack keeps every file whose size is
+  // off by less exactly as it was, failing at the size check.
+  FDecodedSize += BIB;
+  if (FDecodedSize > std::max<int64_t>(FCurrentHeader->Record.OriginalSize(), 0) + BlockSize)
+    throw EVCWrongDecompressedSize(FCurrentHeader->Record.FileName());
+  FSealCheck.Update(Buf.data(), static_cast<size_t>(BIB));
+  if (FDestFile->Write(Buf.data(), BIB) < BIB) DiskFull();
   FStats.PercentDone = PercentOf(FStats.BytesDone, FStats.CompressedSize);
   FStats.TotalPercent = PercentOf(FStats.TotalBytesDone, FStats.TotalCompressedSize);
   if (OnStatus) OnStatus(*this, FStats);

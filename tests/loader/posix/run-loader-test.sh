@@ -142,5 +142,14 @@ done <<DAMAGES
 1 676 setup.1
 DAMAGES
 
+# Damage on damage: a byte of install.sh's data, and the seal wiped out as a partial download
+# leaves it. The catalogue still names the seal.
+cp "$sealed/setup.1" "$work/setup.1.sound"
+flip "$sealed/setup.1" 690
+dd if=/dev/zero of="$sealed/setup.1" bs=1 seek=497 count=180 conv=notrunc status=none
+check_failure "sealed, data and the whole seal damaged" "$sealed" \
+  "LOADER: The installation files are damaged: setup.1."
+cp "$work/setup.1.sound" "$sealed/setup.1"
+
 [ $status -eq 0 ] && echo passed
 exit $status

@@ -127,6 +127,11 @@ printf "$(printf '\\%03o' $((byte ^ 255)))" |
 failure "a damaged sealed medium" "$sealed" \
   "LOADER: The installation files are damaged: readme.txt." damaged
 [ -e "$temp/commandline.txt" ] && fail "a failed run started the program"
+# And its seal (two records: at 333, 148 bytes) wiped out as well: still damaged, not unsealed.
+dd if=/dev/zero of="$sealed/setup.1" bs=1 seek=333 count=148 conv=notrunc status=none
+failure "a damaged medium whose seal is wiped out" "$sealed" \
+  "LOADER: The installation files are damaged: setup.1." ""
+[ -e "$temp/commandline.txt" ] && fail "a failed run started the program"
 rm -f "$temp/installer.exe" "$temp/big.bin" "$temp/readme.txt"
 
 cat "$work/loader.log"
