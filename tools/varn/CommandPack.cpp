@@ -1,9 +1,12 @@
 // varn pack: builds an archive from files (ArchiveWriter).
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <varn/archive/ArchiveWriter.h>
 #include <varn/archive/PendingVolumes.h>
+#include <varn/archive/SigningKeys.h>
 #include <varn/framework/platform/Platform.h>
 #include <varn/support/PathHelpers.h>
 #include <varn/versioninfo/cmp_TVersion.h>
@@ -36,6 +39,22 @@ void NoteStaleVolumes(const PendingVolumes::Outcome& Replaced) {
          ", the rest of the medium replaced");
 }
 
+// The text of a key file (a native path).
+std::string ReadKeyFile(const std::string& Native) {
+  std::unique_ptr<TFileStream> File;
+  try {
+    File =
+        std::make_unique<TFileStream>(platform::InternalPath(Native), TFileMode::fmOpenReadShared);
+  } catch (const EFOpenError&) {
+    throw Exception("Cannot open file " + Native);
+  }
+  std::string Text;
+  char Buffer[4096];
+  for (int32_t Count; Text.size() < (1 << 20) && (Count = File->Read(Buffer, sizeof Buffer)) > 0;)
+    Text.append(Buffer, static_cast<size_t>(Count));
+  return Text;
+}
+
 // packed 2 files into media.1 to media.3 (3 volumes), 2.0 KiB stored in 2.2 KiB (112%)
 std::string Summary(const ArchivePlan& Plan, const std::string& Output,
                     const std::string& FirstVolume) {
@@ -57,15 +76,21 @@ std::string Summary(const ArchivePlan& Plan, const std::string& Output,
 }
 
 int RunPack(const std::vector<std::string>& Arguments) {
-  const ParsedArguments Parsed = ParseArguments(
-      Arguments, {"--output", "--volume-size", "--name", "--codepage"}, {"--no-seal", "--quiet"});
+  const ParsedArguments Parsed =
+      ParseArguments(Arguments, {"--output", "--volume-size", "--name", "--codepage", "--sign"},
+                     {"--no-seal", "--quiet"});
   UseCodePage(Parsed);
   std::string Output = "setup.1";
   int64_t VolumeSize = 0;
   bool OutputGiven = false, SizeGiven = false, Seal = true, Quiet = false;
   std::vector<std::pair<std::string, std::string>> Renames;  // archived name, path
+  std::string KeyFile;
   for (const auto& [Option, Value] : Parsed.Options) {
-    if (Option == "--output") {
+    if (Option == "--sign") {
+      if (!KeyFile.empty()) throw UsageError("option --sign given twice");
+      if (Value.empty()) throw UsageError("option --sign needs a key file");
+      KeyFile = Value;
+    } else if (Option == "--output") {
       if (OutputGiven) throw UsageError("option --output given twice");
       if (Value.empty()) throw UsageError("option --output needs a file name");
       OutputGiven = true;
@@ -88,6 +113,8 @@ int RunPack(const std::vector<std::string>& Arguments) {
   }
   const std::vector<std::string>& Paths = Parsed.Operands;
   if (Paths.empty()) throw UsageError("no file to pack");
+  if (!KeyFile.empty() && !Seal)
+    throw UsageError("--sign signs the seal: it needs one, not --no-seal");
 
   const std::string FirstVolume = platform::InternalPath(Output);
   if (ReplaceExtension(FirstVolume, ".1") != FirstVolume)
@@ -110,11 +137,18 @@ int RunPack(const std::vector<std::string>& Arguments) {
   for (size_t I = 0; I < Paths.size(); ++I)
     if (!Renamed[I]) Names[I] = OwnFileName(Paths[I]);
   RefuseOutputVolumes(Paths, FirstVolume);
+  // The key before anything is written: a wrong one is found at once.
+  std::optional<TSigningKey> Key;
+  if (!KeyFile.empty()) Key = ReadPrivateKeyPem(ReadKeyFile(KeyFile), KeyFile);
 
   platform::CatchInterrupts();
   ArchiveWriter Writer;
   Writer.VolumeSize = VolumeSize;
   Writer.Seal = Seal;
+  if (Key)
+    Writer.Sign = [&Key](const std::vector<uint8_t>& SealBytes) {
+      return SignSeal(*Key, SealBytes);
+    };
   Writer.OnWarning = [](const std::string& Message) { Note("warning: " + Message); };
   for (size_t I = 0; I < Paths.size(); ++I) {
     ArchiveMember Member =
@@ -138,8 +172,8 @@ int RunPack(const std::vector<std::string>& Arguments) {
 
 const Command PackCommand = {
     "pack",
-    "pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... [--no-seal] [--quiet] "
-    "[--codepage N] PATH...",
+    "pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... [--no-seal] "
+    "[--sign KEY] [--quiet] [--codepage N] PATH...",
     "Packs the files PATH... into an archive and ends with one summary line on stdout. The\n"
     "first PATH becomes catalogue entry 0, the installation program. Each file is archived\n"
     "under its base name, with its modification time and, for a Windows executable with\n"
@@ -162,6 +196,8 @@ const Command PackCommand = {
     "  --name ARCHIVED=PATH   archive the listed PATH under the name ARCHIVED, which may have\n"
     "                         a directory part before a \\ (extraction drops it)\n"
     "  --no-seal              leave the seal out\n"
+    "  --sign KEY             sign the seal with the private key KEY (see keygen): a loader\n"
+    "                         stamped with its public key installs the medium (see stamp)\n"
     "  -q, --quiet            no summary line\n"
     "  --codepage N           the Windows code page of the archived names (default 1252): a\n"
     "                         name with a character it lacks is refused\n"

@@ -9,5 +9,9 @@ extern const Command ListCommand;     // CommandList.cpp
 extern const Command TestCommand;     // CommandExtract.cpp
 extern const Command ExtractCommand;  // CommandExtract.cpp
 extern const Command VersionCommand;  // CommandVersion.cpp
+extern const Command KeygenCommand;   // CommandSign.cpp
+extern const Command SignCommand;     // CommandSign.cpp
+extern const Command StampCommand;    // CommandSign.cpp
+extern const Command VerifyCommand;   // CommandSign.cpp
 
 }  // namespace varn::cli
