@@ -71,6 +71,12 @@ void WriteFileWhole(const std::string& Native, const std::vector<uint8_t>& Bytes
   }
 }
 
+// The directory part of a native path, in the program's form ("" for none).
+std::string DirectoryOf(const std::string& Native) {
+  const std::string Path = platform::InternalPath(Native);
+  return Path.substr(0, Path.find_last_of('\\') + 1);
+}
+
 std::string KeyId(const TPublisherKey& Key) {
   return KeyIdentifierText(Key.Identifier());
 }
@@ -118,8 +124,7 @@ int RunKeygen(const std::vector<std::string>& Arguments) {
     for (const std::string& Name : {Private, Public})
       if (platform::FileAttributes(platform::InternalPath(Name)))
         throw Exception(Name + " exists already; --force replaces it (and its key is lost)");
-  CreateOutputDirectory(
-      platform::InternalPath(Base).substr(0, platform::InternalPath(Base).find_last_of('\\') + 1));
+  CreateOutputDirectory(DirectoryOf(Base));
   const TSigningKey Key = GenerateSigningKey();
   const std::string PrivateText = PrivateKeyPem(Key), PublicText = PublicKeyPem(Key.Public);
   WriteFileWhole(Private, {PrivateText.begin(), PrivateText.end()}, true);
@@ -167,6 +172,7 @@ int RunStamp(const std::vector<std::string>& Arguments) {
   const TPublisherKey Key = ReadPublicKeyPem(ReadText(KeyFile), KeyFile);
   std::vector<uint8_t> Image = ReadWholeFile(Program);
   const TStampedKey Before = StampProgram(Image, Key, Program);
+  CreateOutputDirectory(DirectoryOf(Output));
   WriteFileWhole(Output, Image, false, Program);
   if (!HasFlag(Parsed, "--quiet"))
     Print("stamped " + Output + " with key " + KeyId(Key) +
