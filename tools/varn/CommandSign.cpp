@@ -74,7 +74,7 @@ void WriteFileWhole(const std::string& Native, const std::vector<uint8_t>& Bytes
 // The directory part of a native path, in the program's form ("" for none).
 std::string DirectoryOf(const std::string& Native) {
   const std::string Path = platform::InternalPath(Native);
-  return Path.substr(0, Path.find_last_of('\\') + 1);
+  return Path.substr(0, Path.find_last_of("\\/") + 1);
 }
 
 std::string KeyId(const TPublisherKey& Key) {
