@@ -7,14 +7,15 @@
 using namespace varn;
 
 // Volatile, so that no compiler or linker takes the contents of this definition for those of
-// the program (a stamped program has others) or folds it away; used, so that it is kept.
-extern "C" const volatile uint8_t VarnPublisherKeyBlock[key_block::Size];
-extern "C" __attribute__((used)) const volatile uint8_t VarnPublisherKeyBlock[key_block::Size] = {
+// the program (a stamped program has others) or folds it away; used, so that it is kept. Its
+// name must not hold the marker: sanitizers keep the names of globals among the constants.
+extern "C" const volatile uint8_t LoaderKeyBlock[key_block::Size];
+extern "C" __attribute__((used)) const volatile uint8_t LoaderKeyBlock[key_block::Size] = {
     'V', 'a', 'r', 'n', 'P', 'u', 'b', 'l', 'i', 's', 'h', 'e', 'r', 'K', 'e', 'y'};
 
 TStampedKey TLoaderEnvironment::PublisherKey() {
   uint8_t Block[key_block::Size];
   for (size_t I = 0; I < key_block::Size; ++I)
-    Block[I] = VarnPublisherKeyBlock[I];
+    Block[I] = LoaderKeyBlock[I];
   return DecodeKeyBlock(Block, sizeof Block);
 }
