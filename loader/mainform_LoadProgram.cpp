@@ -34,6 +34,10 @@ void ReportingDamage(const TStampedKey& Publisher, const std::string& Volume1, S
   } catch (const EVCDamaged& E) {
     if (Publisher.State != TStampedKey::Unstamped) NotThePublishers(Volume1);
     throw Exception("LOADER: The installation files are damaged: " + FileNamePart(E.FileName));
+  } catch (const EVCWrongDecompressedSize&) {
+    // Data changed so that it decodes to another size fails that check before the seal's.
+    if (Publisher.State != TStampedKey::Unstamped) NotThePublishers(Volume1);
+    throw;
   }
 }
 

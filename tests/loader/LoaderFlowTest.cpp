@@ -337,6 +337,19 @@ TEST(LoaderFlow, AStampedLoaderInstallsOnlyMediaItsPublisherSigned) {
          sealed_media::FlipByte(T.Media / "setup.1", Plan.Headers[1].DataStart() + 50);
        },
        UpToTemporaryPath},
+      {"signed, a file's coded data changed since so that it decodes to far more",
+       [&](LoaderRun& T) {
+         const ArchivePlan Plan =
+             T.Sealed({Files[0], {"data.bin", testing_support::RandomBytes(40000, 14)}}, 0, 0, 0,
+                      SignedBy(PublishersKey()));
+         // Every byte of data.bin's data a flag of eight predictions, which take no byte of
+         // input: it decodes on far past its size and the size check's slack of a block.
+         std::string Volume = testing_support::ReadFile(T.Media / "setup.1");
+         std::fill(Volume.begin() + Plan.Headers[1].DataStart(),
+                   Volume.begin() + Plan.Headers[1].DataEnd() + 1, '\xFF');
+         testing_support::WriteFile(T.Media / "setup.1", Volume);
+       },
+       UpToTemporaryPath},
       {"signed, the catalogue changed since",
        [&](LoaderRun& T) { T.Sealed(Files, 0, 1, 5 + 164 + 30, SignedBy(PublishersKey())); },
        UpToDirectory},
