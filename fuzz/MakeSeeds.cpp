@@ -9,10 +9,12 @@
 #include <string>
 #include <vector>
 
+#include <varn/archive/ArchiveSignature.h>
 #include <varn/archive/ArchiveWriter.h>
 #include <varn/archive/PredictionEncoder.h>
 #include <varn/framework/Streams.h>
 #include <varn/versioninfo/PeVersionResource.h>
+#include "tests/archive/ArchiveFixtures.h"
 #include "tests/common/ReferenceCoder.h"
 #include "tests/common/TestSupport.h"
 #include "tests/component/HandLaidArchive.h"
@@ -175,6 +177,23 @@ int main(int argc, char** argv) {
   SeedExtraction("hostile-names", VolumeSet(0x40, hand_laid::Layout(Hostile, 0)));
   SeedExtraction("climbing-name",
                  VolumeSet(0x00, hand_laid::Layout({LiteralEntry("../escaped", Text("x"))}, 0)));
+
+  // The hand-laid signed medium; cut in its block; its signature's last byte changed; a key
+  // block stamped with its key, and one whose length is a byte too long.
+  const Bytes Signed = fixtures::SignedTwoFileVolume();
+  Seed("signature", "signed", Signed);
+  Seed("signature", "signed-cut-in-the-block", Bytes(Signed.begin(), Signed.begin() + 481 + 100));
+  Bytes Tampered = Signed;
+  Tampered[481 + 111] ^= 1;
+  Seed("signature", "signed-tampered", Tampered);
+  Bytes KeyBlock(std::begin(varn::key_block::Marker), std::end(varn::key_block::Marker));
+  KeyBlock.resize(varn::key_block::Size);
+  KeyBlock[varn::key_block::LengthOffset] = varn::TPublisherKey::Size;
+  const Bytes Key = fixtures::FromHex(fixtures::signed_two_files::PublicKey);
+  std::copy(Key.begin(), Key.end(), KeyBlock.begin() + varn::key_block::KeyOffset);
+  Seed("signature", "key-block", KeyBlock);
+  KeyBlock[varn::key_block::LengthOffset] += 1;
+  Seed("signature", "key-block-one-too-long", KeyBlock);
 
   const std::vector<std::pair<std::string, Bytes>> Medium = {
       {"setup.exe", Repeated("MZ program text ", 40)},

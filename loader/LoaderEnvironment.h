@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include <varn/archive/ArchiveSignature.h>
 #include <varn/framework/platform/Platform.h>
 
 namespace varn {
@@ -32,6 +33,9 @@ class TLoaderEnvironment {
                                                            std::uintptr_t OwnerWindow) = 0;
   // Queues the end of the application's message loop.
   virtual void PostQuit(int32_t ExitCode) = 0;
+  // The publisher's key stamped into the program (PublisherKey.cpp): with one, only media it
+  // signed are installed.
+  virtual varn::TStampedKey PublisherKey();
 };
 
 // The real environment: the platform layer, and the quit request of Application.

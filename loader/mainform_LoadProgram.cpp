@@ -17,15 +17,46 @@ std::string CommandLinePart(const std::string& Text) {
   return '"' + Text + '"';
 }
 
+// With a publisher's key stamped in, the one message for media other than that publisher signed
+// them: unsigned, signed by another key, or changed since (the seal finds what changed).
+[[noreturn]] void NotThePublishers(const std::string& Volume1) {
+  throw Exception(
+      "LOADER: The installation files are not signed by the publisher of this program: " +
+      FileNamePart(Volume1));
+}
+
 // A sealed medium whose files do not match their seal: the one message the user gets for it,
 // naming the damaged file (or setup.1 for its catalogue and seal).
 template <typename Step>
-void ReportingDamage(Step&& Run) {
+void ReportingDamage(const TStampedKey& Publisher, const std::string& Volume1, Step&& Run) {
   try {
     Run();
   } catch (const EVCDamaged& E) {
+    if (Publisher.State != TStampedKey::Unstamped) NotThePublishers(Volume1);
     throw Exception("LOADER: The installation files are damaged: " + FileNamePart(E.FileName));
+  } catch (const EVCWrongDecompressedSize&) {
+    // Data changed so that it decodes to another size fails that check before the seal's.
+    if (Publisher.State != TStampedKey::Unstamped) NotThePublishers(Volume1);
+    throw;
   }
+}
+
+// Before anything is extracted: the catalogue and seal just read are the ones the publisher
+// signed. A damaged key block checks nothing, and so passes nothing.
+void RequirePublishersSignature(const TStampedKey& Publisher, TVarnCompress& Archive) {
+  TSignatureCheck Check = TSignatureCheck::NotSigned;
+  if (Publisher.Key) {
+    try {
+      TFileStream Volume1(Archive.CompressedFile(), TFileMode::fmOpenReadShared);
+      Check = CheckSignature(Archive.Headers(), Archive.Seal(),
+                             ReadArchiveSignature(Volume1, Archive.Seal()), *Publisher.Key);
+    } catch (const EFOpenError&) {
+    }
+  }
+  if (Check == TSignatureCheck::CannotCheck)
+    throw Exception(
+        "LOADER: This system cannot check the publisher's signature of the installation files");
+  if (Check != TSignatureCheck::Signed) NotThePublishers(Archive.CompressedFile());
 }
 
 }  // namespace
@@ -127,8 +158,11 @@ void TForm1::RunLoader() {
     if (!IsExistingFile(ArchivePath))
       throw Exception("LOADER: Setup.1 must be in the same directory as the the loader program");
     VarnCompress1.SetCompressedFile(ArchivePath);
+    const TStampedKey Publisher = FEnvironment->PublisherKey();
     // The catalogue before the temporary path: an unreadable archive is the error reported.
-    ReportingDamage([this] { VarnCompress1.ReadHeaders(); });
+    ReportingDamage(Publisher, ArchivePath, [this] { VarnCompress1.ReadHeaders(); });
+    if (Publisher.State != TStampedKey::Unstamped)
+      RequirePublishersSignature(Publisher, VarnCompress1);
 
     const std::optional<std::string> TemporaryDirectory = FEnvironment->TemporaryPath();
     if (!TemporaryDirectory) throw Exception("LOADER: Cannot create the temporary path");
@@ -138,7 +172,7 @@ void TForm1::RunLoader() {
     const int32_t Count = VarnCompress1.FileCount();
     for (int32_t Index = 0; Index < Count; ++Index)
       VarnCompress1.FilesToProcess().push_back(VarnCompress1.GetFileStats(Index).FileName);
-    ReportingDamage([this] { VarnCompress1.Extract(); });
+    ReportingDamage(Publisher, ArchivePath, [this] { VarnCompress1.Extract(); });
 
     const std::string ProgramPath = AddBackslash(*TemporaryDirectory) + FileNamePart(ProgramName);
     if (!IsExistingFile(ProgramPath))

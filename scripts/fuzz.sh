@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
-targets=(catalogue decoder extract resealed version_block pe_resource)
+targets=(catalogue decoder extract resealed version_block pe_resource signature)
 if [ $# -gt 1 ]; then targets=("${@:2}"); fi
 
 cmake --preset fuzz >/dev/null

@@ -19,6 +19,7 @@ packages=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine wine64
   xvfb xauth xdotool imagemagick
+  openssl osslsigncode
 )
 # Seconds before the second attempt of apt-get update; twice that before the third.
 retry_seconds=${VARN_SETUP_RETRY_SECONDS:-20}

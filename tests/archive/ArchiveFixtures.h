@@ -161,6 +161,45 @@ inline Bytes SealedTwoFileVolume() {
   return Volume;
 }
 
+// The same archive sealed and signed with test_keys' key: the seal at 333 as above, but the
+// data moved on by the signature block, to 684, so that the catalogue, and with it the seal,
+// differ. The digests were taken with Python's hashlib and the signature made by OpenSSL's
+// command line, apart from the project's code.
+namespace signed_two_files {
+inline const char* const CatalogueHash =
+    "9b1f273d449acc0a77c4b2c8308cb7033f486474d272d7df4f527831d8b731f4";
+inline const char* const SealHash =
+    "d4c8bbbeb987117ce56fca90cf0db770accdab1b9c0e02a409f0ae70e20350f7";
+inline const char* const KeyIdentifier =
+    "3309e9bcc75249b84481fd2d33f7e312819538c2f8d6a0058054ec547478c1c2";
+inline const char* const Signature =
+    "1f4cc0ea377c09f334df6edf7c6fba15a4a97fba2f3444fe845ad116cc7e1578"
+    "1639299282587fd85a07a8f8ad1fcf23b6391306ed1510cb5c46f0275d42c821";
+inline const char* const PublicKey =  // test_keys::PublicPem's bytes
+    "3059301306072a8648ce3d020106082a8648ce3d030107034200040f76ae5fcde28faae8a909176087e0756fffe20d"
+    "51bbdd84212911d33e575c6242f6c8a354034725126b89ddab22b5e68aaafca6b6e775021be214d9ed7343b2";
+}  // namespace signed_two_files
+
+// That archive laid out by hand: the seal at 333, the block at 481 (magic, version 1,
+// algorithm 1, size 203, key identifier, r and s, the key), the data from 684.
+inline Bytes SignedTwoFileVolume() {
+  const auto [A, B] = TwoFileHeaders(684, 333);
+  Bytes Volume = Prologue(2, 0);
+  Append(Volume, Record(A));
+  Append(Volume, Record(B));
+  Append(Volume, {'V', 'a', 'r', 'n', 'S', 'e', 'a', 'l', 1, 0, 1, 0, 148, 0, 0, 0, 2, 0, 0, 0});
+  Append(Volume, FromHex(signed_two_files::CatalogueHash));
+  Append(Volume, FromHex(sealed_two_files::HashOfAbababab));
+  Append(Volume, FromHex(sealed_two_files::HashOfAbc));
+  Append(Volume, FromHex(signed_two_files::SealHash));
+  Append(Volume, {'V', 'a', 'r', 'n', 'S', 'i', 'g', 'n', 1, 0, 1, 0, 203, 0, 0, 0});
+  Append(Volume, FromHex(signed_two_files::KeyIdentifier));
+  Append(Volume, FromHex(signed_two_files::Signature));
+  Append(Volume, FromHex(signed_two_files::PublicKey));
+  Append(Volume, TwoFileData);
+  return Volume;
+}
+
 // A volume for the archive writer that hands every byte written to it on to a buffer of the
 // test.
 class VolumeCapture : public varn::TMemoryStream {

@@ -8,11 +8,13 @@
 
 namespace sealed_media {
 
-varn::ArchivePlan Write(const std::string& Base, const std::vector<Member>& Members,
-                        int64_t VolumeSize, bool Seal) {
+varn::ArchivePlan Write(
+    const std::string& Base, const std::vector<Member>& Members, int64_t VolumeSize, bool Seal,
+    const std::function<std::vector<uint8_t>(const std::vector<uint8_t>&)>& Sign) {
   varn::ArchiveWriter Writer;
   Writer.VolumeSize = VolumeSize;
   Writer.Seal = Seal;
+  Writer.Sign = Sign;
   for (const Member& M : Members) {
     varn::ArchiveMember A;
     A.Name = M.Name;

@@ -9,11 +9,13 @@
 #include <vector>
 
 #include <varn/archive/EVCExceptions.h>
+#include <varn/archive/SigningKeys.h>
 #include <varn/support/PathHelpers.h>
 #include <varn/ui/Application.h>
 #include <varn/ui/NoneToolkit.h>
 #include "loader/mainform_LoadProgram.h"
 #include "tests/common/DriveRoot.h"
+#include "tests/common/TestKeys.h"
 #include "tests/common/TestSupport.h"
 #include "tests/component/HandLaidArchive.h"
 #include "tests/component/SealedMedia.h"
@@ -31,6 +33,7 @@ using testing_support::TempDir;
 struct TEnvironmentScript {
   std::string CurrentDirectory;
   std::optional<std::string> TemporaryPath;
+  std::optional<TStampedKey> Publisher;  // the program's own block when none
   TApplication* App = nullptr;
   std::vector<std::string> Calls;
   // What the starts answer, in turn; once they are used up, every start succeeds.
@@ -63,6 +66,9 @@ class TFakeEnvironment : public TLoaderEnvironment {
   void PostQuit(int32_t ExitCode) override {
     FScript.Calls.push_back("quit " + std::to_string(ExitCode));
     FScript.App->PostQuit(ExitCode);
+  }
+  TStampedKey PublisherKey() override {
+    return FScript.Publisher ? *FScript.Publisher : TLoaderEnvironment::PublisherKey();
   }
 
  private:
@@ -131,9 +137,12 @@ class LoaderRun {
 
   // The medium as varn pack writes it, sealed, with the byte at Offset of volume Volume
   // damaged (none when Volume is 0).
-  varn::ArchivePlan Sealed(const std::vector<sealed_media::Member>& Members, int64_t VolumeSize,
-                           int32_t Volume = 0, int64_t Offset = 0) {
-    const varn::ArchivePlan Plan = sealed_media::Write(Media / "setup", Members, VolumeSize);
+  varn::ArchivePlan Sealed(
+      const std::vector<sealed_media::Member>& Members, int64_t VolumeSize, int32_t Volume = 0,
+      int64_t Offset = 0,
+      const std::function<std::vector<uint8_t>(const std::vector<uint8_t>&)>& Sign = {}) {
+    const varn::ArchivePlan Plan =
+        sealed_media::Write(Media / "setup", Members, VolumeSize, true, Sign);
     if (Volume > 0) sealed_media::FlipByte(Media / ("setup." + std::to_string(Volume)), Offset);
     return Plan;
   }
@@ -289,6 +298,123 @@ TEST(LoaderFlow, ASealedMediumRunsLikeAnyOther) {
             std::vector<std::string>{R.Temp.Path() + "\\setup.exe " + R.Media.Path()});
   EXPECT_EQ(testing_support::ReadFile(R.Temp / "data.bin"), std::string(Data.begin(), Data.end()));
   EXPECT_EQ(R.App.Run(), 0);
+}
+
+const TSigningKey& PublishersKey() {
+  static const TSigningKey Key = ReadPrivateKeyPem(test_keys::PrivatePem, "test.key");
+  return Key;
+}
+
+std::function<std::vector<uint8_t>(const std::vector<uint8_t>&)> SignedBy(const TSigningKey& Key) {
+  return [&Key](const std::vector<uint8_t>& Seal) { return SignSeal(Key, Seal); };
+}
+
+TStampedKey Stamped(const TPublisherKey& Key) {
+  return TStampedKey{TStampedKey::Stamped, Key};
+}
+
+TEST(LoaderFlow, AProgramAsBuiltIsStampedWithNoKey) {
+  LoaderRun R;
+  R.Sealed({{"setup.exe", Bytes("MZ program")}}, 0);
+  TFakeEnvironment Environment(R.Environment);
+  EXPECT_EQ(Environment.PublisherKey().State, TStampedKey::Unstamped);
+  R.Start();
+  EXPECT_TRUE(R.Kit->MessageBoxes.empty());
+  EXPECT_EQ(R.StartCalls().size(), 1u) << "an unsigned medium runs as it always did";
+}
+
+TEST(LoaderFlow, AStampedLoaderInstallsOnlyMediaItsPublisherSigned) {
+  static const TSigningKey Other = GenerateSigningKey();
+  const std::vector<sealed_media::Member> Files = {
+      {"setup.exe", Bytes("MZ program")}, {"data.bin", testing_support::RandomBytes(5000, 13)}};
+  // The same files with data.bin changed: the medium someone made of a signed one, sealed anew.
+  std::vector<sealed_media::Member> Changed = Files;
+  Changed[1].Data[100] ^= 1;
+  const std::string Refused =
+      "LOADER: The installation files are not signed by the publisher of this program: setup.1";
+  const std::vector<std::string> UpToDirectory{"current-directory"};
+  const std::vector<std::string> UpToTemporaryPath{"current-directory", "temporary-path"};
+  const struct {
+    const char* Name;
+    std::function<void(LoaderRun&)> Arrange;
+    std::vector<std::string> Calls;  // empty: installed
+  } Cases[] = {
+      {"signed by its publisher, in volumes",
+       [&](LoaderRun& T) { T.Sealed(Files, 2048, 0, 0, SignedBy(PublishersKey())); },
+       {}},
+      {"sealed, not signed", [&](LoaderRun& T) { T.Sealed(Files, 0); }, UpToDirectory},
+      {"neither sealed nor signed",
+       [&](LoaderRun& T) { sealed_media::Write(T.Media / "setup", Files, 0, false); },
+       UpToDirectory},
+      {"signed by another key", [&](LoaderRun& T) { T.Sealed(Files, 0, 0, 0, SignedBy(Other)); },
+       UpToDirectory},
+      {"signed, a file's data changed since (found as it is extracted)",
+       [&](LoaderRun& T) {
+         const ArchivePlan Plan = T.Sealed(Files, 0, 0, 0, SignedBy(PublishersKey()));
+         sealed_media::FlipByte(T.Media / "setup.1", Plan.Headers[1].DataStart() + 50);
+       },
+       UpToTemporaryPath},
+      {"signed, a file's coded data changed since so that it decodes to far more",
+       [&](LoaderRun& T) {
+         const ArchivePlan Plan =
+             T.Sealed({Files[0], {"data.bin", testing_support::RandomBytes(40000, 14)}}, 0, 0, 0,
+                      SignedBy(PublishersKey()));
+         // Every byte of data.bin's data a flag of eight predictions, which take no byte of
+         // input: it decodes on far past its size and the size check's slack of a block.
+         std::string Volume = testing_support::ReadFile(T.Media / "setup.1");
+         std::fill(Volume.begin() + Plan.Headers[1].DataStart(),
+                   Volume.begin() + Plan.Headers[1].DataEnd() + 1, '\xFF');
+         testing_support::WriteFile(T.Media / "setup.1", Volume);
+       },
+       UpToTemporaryPath},
+      {"signed, the catalogue changed since",
+       [&](LoaderRun& T) { T.Sealed(Files, 0, 1, 5 + 164 + 30, SignedBy(PublishersKey())); },
+       UpToDirectory},
+      {"signed, the signature changed since",
+       [&](LoaderRun& T) {
+         const ArchivePlan Plan = T.Sealed(Files, 0, 0, 0, SignedBy(PublishersKey()));
+         sealed_media::FlipByte(T.Media / "setup.1",
+                                Plan.CatalogueSize + Plan.SealSize + signature::ValueOffset + 5);
+       },
+       UpToDirectory},
+      {"changed and sealed anew, the old signature kept",
+       [&](LoaderRun& T) {
+         std::vector<uint8_t> Block;
+         T.Sealed(Files, 0, 0, 0, [&](const std::vector<uint8_t>& Seal) {
+           return Block = SignSeal(PublishersKey(), Seal);
+         });
+         T.Sealed(Changed, 0, 0, 0, [&](const std::vector<uint8_t>&) { return Block; });
+       },
+       UpToDirectory},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    LoaderRun R;
+    R.Environment.Publisher = Stamped(PublishersKey().Public);
+    C.Arrange(R);
+    R.Start();
+    if (C.Calls.empty()) {
+      EXPECT_TRUE(R.Kit->MessageBoxes.empty());
+      EXPECT_EQ(R.StartCalls().size(), 1u);
+      EXPECT_EQ(testing_support::ReadFile(R.Temp / "data.bin"),
+                std::string(Files[1].Data.begin(), Files[1].Data.end()));
+      continue;
+    }
+    ASSERT_EQ(R.Kit->MessageBoxes.size(), 1u);
+    EXPECT_EQ(R.Kit->MessageBoxes[0].Text, Refused + ".");
+    EXPECT_EQ(R.Environment.Calls, C.Calls) << "nothing started";
+    EXPECT_EQ(testing_support::Exists(R.Temp / "setup.exe"), C.Calls == UpToTemporaryPath)
+        << "nothing extracted before the signature was checked";
+    R.ShutDown();
+  }
+
+  // A key block that holds no key checks nothing, and so passes nothing.
+  LoaderRun R;
+  R.Environment.Publisher = TStampedKey{TStampedKey::Damaged, std::nullopt};
+  R.Sealed(Files, 0, 0, 0, SignedBy(PublishersKey()));
+  R.Start();
+  ASSERT_EQ(R.Kit->MessageBoxes.size(), 1u);
+  EXPECT_EQ(R.Kit->MessageBoxes[0].Text, Refused + ".");
 }
 
 TEST(LoaderFlow, CommandLineQuotesOnlyPartsWithBlanks) {

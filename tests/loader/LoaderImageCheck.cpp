@@ -2,8 +2,10 @@
 // run there, so the 32-bit loader is checked also where no 32-bit program can run.
 //   LoaderImageCheck FILE i386|amd64 MAX_BYTES VERSION
 // Checks the image type, the GUI subsystem, that it imports only DLLs every Windows has, its
-// manifest (for its own architecture) and its version resource, and that it is no larger than
-// MAX_BYTES. Prints a line per check and the size; exit 1 when any check fails.
+// manifest (for its own architecture) and its version resource, its key block for a publisher's
+// key (one, holding none), that its header has no time stamp and a right CheckSum (as varn stamp
+// computes it), and that it is no larger than MAX_BYTES. Prints a line per check and the size;
+// exit 1 when any check fails.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -12,7 +14,9 @@
 #include <string>
 #include <vector>
 
+#include <varn/archive/ArchiveSignature.h>
 #include <varn/framework/AsciiCase.h>
+#include <varn/support/ByteReader.h>
 #include <varn/versioninfo/PeImage.h>
 #include <varn/versioninfo/ResourceVersionBlock.h>
 
@@ -87,6 +91,20 @@ int main(int argc, char** argv) {
   Check(FileVersion == Version, "FileVersion is " + Version);
   Check(Resource.QueryString("\\StringFileInfo\\040904E4\\OriginalFilename") == "loader.exe",
         "OriginalFilename is loader.exe");
+
+  const auto Marker = [&File](std::vector<uint8_t>::const_iterator From) {
+    return std::search(From, File.end(), std::begin(varn::key_block::Marker),
+                       std::end(varn::key_block::Marker));
+  };
+  const auto KeyBlock = Marker(File.begin());
+  Check(KeyBlock != File.end() && Marker(KeyBlock + 1) == File.end() &&
+            File.end() - KeyBlock >= static_cast<std::ptrdiff_t>(varn::key_block::Size) &&
+            varn::bytes::LoadU32(&*KeyBlock + varn::key_block::LengthOffset) == 0,
+        "one key block for a publisher's key, holding none");
+  Check(Image->TimeDateStamp() == 0, "no time stamp in the header (reproducible)");
+  Check(varn::bytes::LoadU32(File.data() + Image->CheckSumOffset()) ==
+            PeImage::CheckSum(File, Image->CheckSumOffset()),
+        "CheckSum matches the file");
 
   Check(File.size() <= Budget,
         "size " + std::to_string(File.size()) + " bytes, at most " + std::to_string(Budget));

@@ -75,17 +75,21 @@ void MakeSparseFile(const TempDir& Dir, const std::string& Name, uintmax_t Size)
 
 const std::string Usage =
     "usage: varn pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... [--no-seal] "
-    "[--quiet] [--codepage N] PATH...\n"
+    "[--sign KEY] [--quiet] [--codepage N] PATH...\n"
     "       varn list [--json] [--codepage N] ARCHIVE\n"
     "       varn test [--volumes DIR] [--quiet] [--codepage N] ARCHIVE\n"
     "       varn extract [--directory DIR] [--overwrite MODE] [--volumes DIR] [--quiet] "
     "[--verbose] [--keep-incomplete] [--codepage N] ARCHIVE [NAME...]\n"
     "       varn version [--language LANG] [--charset SET] [--json] FILE\n"
+    "       varn keygen [--output NAME] [--force] [--quiet]\n"
+    "       varn sign [--quiet] KEY ARCHIVE\n"
+    "       varn stamp [--key NAME.pub] [--output FILE] [--quiet] PROGRAM\n"
+    "       varn verify [--key NAME.pub] [--codepage N] ARCHIVE\n"
     "       varn help [COMMAND]\n"
     "       varn --version\n";
 const std::string PackUsage =
     "usage: varn pack [--output FILE] [--volume-size SIZE] [--name ARCHIVED=PATH]... [--no-seal] "
-    "[--quiet] [--codepage N] PATH...\n";
+    "[--sign KEY] [--quiet] [--codepage N] PATH...\n";
 const std::string ListUsage = "usage: varn list [--json] [--codepage N] ARCHIVE\n";
 
 // 15 June 2021, 12:34:56 local time, packed.
@@ -269,7 +273,8 @@ TEST(VarnCli, PacksAndListsAsJson) {
   const size_t Start = 5 + 3 * 164 + 84 + 3 * 32;
   const std::string Date = Shortest(Time);
   const std::string Expected =
-      "{\"catalogue_tag\":0,\"sealed\":true,\"total_original_size\":3100,\"total_compressed_"
+      "{\"catalogue_tag\":0,\"sealed\":true,\"signature\":\"none\",\"signed_by\":null,"
+      "\"total_original_size\":3100,\"total_compressed_"
       "size\":" +
       std::to_string(P + R) + ",\"total_compression_ratio\":" + Ratio(P + R, 3100) +
       ",\"files\":[" +
@@ -536,6 +541,99 @@ TEST(VarnCli, SealedMediaAreCheckedByTestExtractAndList) {
             "ok      setup.exe (50 bytes)\nok      big.bin (5000 bytes)\n2 files tested, all ok\n");
   EXPECT_NE(Varn(Dir, {"list", "--json", "plain.1"}).Out.find("\"sealed\":false,"),
             std::string::npos);
+}
+
+TEST(VarnCli, SignedMediaAreMadeListedAndVerified) {
+  TempDir Dir;
+  const Bytes Big = PackProgramAndBigFile(Dir);
+  ASSERT_EQ(Varn(Dir, {"keygen", "-q", "-o", "keys/publisher"}).Status, 0);
+  ASSERT_EQ(Varn(Dir, {"keygen", "-q", "-o", "other.key"}).Status, 0);
+  // The key identifier as OpenSSL's command line takes it, apart from varn's code.
+  const auto KeyId = [&Dir](const std::string& Pub) {
+    const Outcome O =
+        RunShell(Dir, "(openssl pkey -pubin -in " + Pub + " -outform DER | sha256sum)");
+    return O.Out.substr(0, 64);
+  };
+  const std::string Id = KeyId("keys/publisher.pub"), OtherId = KeyId("other.pub");
+  ASSERT_EQ(Id.size(), 64u);
+  ASSERT_NE(Id, OtherId);
+  EXPECT_EQ(Varn(Dir, {"keygen", "--force", "-o", "other"}).Out.find("made other.key (keep it"),
+            0u);
+  const std::string NewOtherId = KeyId("other.pub");
+  EXPECT_NE(NewOtherId, OtherId) << "--force made a new key";
+  const struct {
+    std::vector<std::string> Arguments;
+    int Status;
+    std::string Out, Err;  // "*": not compared
+  } Steps[] = {
+      {{"keygen", "-o", "other"},
+       1,
+       "",
+       "varn: other.key exists already; --force replaces it (and its key is lost)\n"},
+      {{"keygen", "extra", "-o", "x"}, 2, "*", "*"},
+      {{"pack", "--no-seal", "--sign", "other.key", "-o", "x.1", "setup.exe"}, 2, "*", "*"},
+      {{"pack", "--sign", "other.pub", "-o", "x.1", "setup.exe"},
+       1,
+       "",
+       "varn: other.pub holds a public key; signing takes the private key (NAME.key)\n"},
+      {{"verify", "setup.1"}, 1, "", "varn: setup.1 is not signed\n"},
+      {{"sign", "keys/publisher.key", "setup.2"},
+       0,
+       "signed setup.1 (4 volumes) with key " + Id + "\n",
+       ""},
+      {{"verify", "setup.1"},
+       0,
+       "setup.1: signed by key " + Id + "\nok      setup.exe\nok      big.bin\nsigned by key " +
+           Id + "; 2 files as signed\n",
+       ""},
+      {{"verify", "--key", "keys/publisher.pub", "setup.1"}, 0, "*", ""},
+      {{"verify", "--key", "other.pub", "setup.1"},
+       1,
+       "",
+       "varn: setup.1 is signed by key " + Id + ", not by " + NewOtherId + "\n"},
+      {{"verify", "--key", "other.key", "setup.1"},
+       1,
+       "",
+       "varn: other.key holds a private key; give the public key (NAME.pub) instead\n"},
+      {{"pack", "-q", "--sign", "other.key", "-o", "again.1", "setup.exe"}, 0, "", ""},
+      {{"verify", "again.1"}, 0, "*", ""},
+  };
+  for (const auto& Step : Steps) {
+    SCOPED_TRACE(Step.Arguments[0] + " " + Step.Arguments.back());
+    const Outcome O = Varn(Dir, Step.Arguments);
+    EXPECT_EQ(O.Status, Step.Status);
+    if (Step.Out != "*") {
+      EXPECT_EQ(O.Out, Step.Out);
+    }
+    if (Step.Err != "*") {
+      EXPECT_EQ(O.Err, Step.Err);
+    }
+  }
+  const Outcome Table = Varn(Dir, {"list", "setup.1"});
+  EXPECT_NE(Table.Out.find(", catalogue tag 0, sealed, signed by " + Id + "\n"), std::string::npos)
+      << Table.Out;
+  EXPECT_NE(Varn(Dir, {"list", "--json", "setup.1"})
+                .Out.find("\"sealed\":true,\"signature\":\"signed\",\"signed_by\":\"" + Id + "\","),
+            std::string::npos);
+
+  // A byte of big.bin's data changed: verify names it; the signature of a changed seal fails.
+  FlipByte(Dir, "setup.2", 100);
+  const Outcome Changed = Varn(Dir, {"verify", "setup.1"});
+  EXPECT_EQ(Changed.Status, 1);
+  EXPECT_EQ(Changed.Out, "setup.1: signed by key " + Id +
+                             "\nok      setup.exe\nFAILED  big.bin: its bytes differ from those "
+                             "signed\n");
+  EXPECT_EQ(Changed.Err, "varn: 1 of 2 files are not as signed\n");
+  FlipByte(Dir, "setup.2", 100);
+  // The signature's last byte.
+  const size_t Block = 5 + 2 * 164 + 84 + 2 * 32;
+  FlipByte(Dir, "setup.1", Block + 111);
+  EXPECT_EQ(Varn(Dir, {"verify", "setup.1"}).Err,
+            "varn: The signature of setup.1 does not match the medium: it was changed after it "
+            "was signed\n");
+  EXPECT_NE(Varn(Dir, {"list", "setup.1"}).Out.find(", sealed, signature damaged\n"),
+            std::string::npos);
+  (void)Big;
 }
 
 TEST(VarnCli, ExtractOverwritesByVersion) {

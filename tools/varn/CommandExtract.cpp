@@ -332,30 +332,6 @@ int RunExtract(const ParsedArguments& Parsed) {
   return 0;
 }
 
-// Decodes into a counter instead of a file: the test reads exactly what an extraction reads
-// and checks the decoded size, without writing anything.
-class TArchiveTester : public TVarnCompress {
- protected:
-  class CountingStream : public TStream {
-   public:
-    int32_t Read(void*, int32_t) override { return 0; }
-    int32_t Write(const void*, int32_t Count) override {
-      if (Count > 0) FSize += Count;
-      return Count;
-    }
-    int64_t Seek(int64_t Offset, TSeekOrigin Origin) override {
-      return Origin == TSeekOrigin::soEnd && Offset == 0 ? FSize : 0;
-    }
-
-   private:
-    int64_t FSize = 0;
-  };
-  std::unique_ptr<TStream> CreateDestination(const std::string&) override {
-    return std::make_unique<CountingStream>();
-  }
-  bool SetDestinationDate(TStream&, int32_t) override { return true; }
-};
-
 int RunTest(const ParsedArguments& Parsed) {
   UseCodePage(Parsed);
   const std::string Volumes = platform::InternalPath(Parsed.Value("--volumes").value_or(""));

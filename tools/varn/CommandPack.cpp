@@ -1,4 +1,5 @@
 // varn pack: builds an archive from files (ArchiveWriter).
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -6,6 +7,7 @@
 
 #include <varn/archive/ArchiveWriter.h>
 #include <varn/archive/PendingVolumes.h>
+#include <varn/archive/SigningKeys.h>
 #include <varn/framework/platform/Platform.h>
 #include <varn/support/PathHelpers.h>
 #include <varn/versioninfo/cmp_TVersion.h>
@@ -38,6 +40,22 @@ void NoteStaleVolumes(const PendingVolumes::Outcome& Replaced) {
          ", the rest of the medium replaced");
 }
 
+// The text of a key file (a native path).
+std::string ReadKeyFile(const std::string& Native) {
+  std::unique_ptr<TFileStream> File;
+  try {
+    File =
+        std::make_unique<TFileStream>(platform::InternalPath(Native), TFileMode::fmOpenReadShared);
+  } catch (const EFOpenError&) {
+    throw Exception("Cannot open file " + Native);
+  }
+  std::string Text;
+  char Buffer[4096];
+  for (int32_t Count; Text.size() < (1 << 20) && (Count = File->Read(Buffer, sizeof Buffer)) > 0;)
+    Text.append(Buffer, static_cast<size_t>(Count));
+  return Text;
+}
+
 // packed 2 files into media.1 to media.3 (3 volumes), 2.0 KiB stored in 2.2 KiB (112%)
 std::string Summary(const ArchivePlan& Plan, const std::string& Output,
                     const std::string& FirstVolume) {
@@ -65,6 +83,8 @@ int RunPack(const ParsedArguments& Parsed) {
   const std::optional<std::string> Size = Parsed.Value("--volume-size");
   const int64_t VolumeSize = Size ? ParseSize("--volume-size", *Size) : 0;
   const bool Seal = !Parsed.Has("--no-seal"), Quiet = Parsed.Has("--quiet");
+  const std::string KeyFile = Parsed.Value("--sign").value_or("");
+  if (Parsed.Has("--sign") && KeyFile.empty()) throw UsageError("option --sign needs a key file");
   std::vector<std::pair<std::string, std::string>> Renames;  // archived name, path
   for (const std::string& Rename : Parsed.Values("--name")) {
     const size_t Equals = Rename.find('=');
@@ -74,6 +94,8 @@ int RunPack(const ParsedArguments& Parsed) {
   }
   const std::vector<std::string>& Paths = Parsed.Operands;
   if (Paths.empty()) throw UsageError("no file to pack");
+  if (!KeyFile.empty() && !Seal)
+    throw UsageError("--sign signs the seal: it needs one, not --no-seal");
 
   const std::string FirstVolume = platform::InternalPath(Output);
   if (ReplaceExtension(FirstVolume, ".1") != FirstVolume)
@@ -96,11 +118,18 @@ int RunPack(const ParsedArguments& Parsed) {
   for (size_t I = 0; I < Paths.size(); ++I)
     if (!Renamed[I]) Names[I] = OwnFileName(Paths[I]);
   RefuseOutputVolumes(Paths, FirstVolume);
+  // The key before anything is written: a wrong one is found at once.
+  std::optional<TSigningKey> Key;
+  if (!KeyFile.empty()) Key = ReadPrivateKeyPem(ReadKeyFile(KeyFile), KeyFile);
 
   platform::CatchInterrupts();
   ArchiveWriter Writer;
   Writer.VolumeSize = VolumeSize;
   Writer.Seal = Seal;
+  if (Key)
+    Writer.Sign = [&Key](const std::vector<uint8_t>& SealBytes) {
+      return SignSeal(*Key, SealBytes);
+    };
   Writer.OnWarning = [](const std::string& Message) { Note("warning: " + Message); };
   for (size_t I = 0; I < Paths.size(); ++I) {
     ArchiveMember Member =
@@ -140,6 +169,10 @@ const Command PackCommand = {
               "before a \\ (extraction drops it); repeat it for each PATH to rename",
       .Repeatable = true},
      {.Long = "--no-seal", .Help = "leave the seal out"},
+     {.Long = "--sign",
+      .Value = "KEY",
+      .Help = "sign the seal with the private key KEY (see keygen): a loader stamped with its "
+              "public key installs the medium (see stamp)"},
      {.Long = "--quiet", .Short = 'q', .Help = "no summary line"},
      {.Long = "--codepage",
       .Value = "N",

@@ -158,7 +158,7 @@ std::string Synopsis(const Command& C) {
     if (O.Value) Text += std::string(" ") + O.Value;
     Text += O.Repeatable ? "]..." : "]";
   }
-  return Text + " " + C.Operands;
+  return *C.Operands ? Text + " " + C.Operands : Text;
 }
 
 std::string HelpText(const Command& C) {

@@ -16,9 +16,10 @@ namespace {
 
 using varn::cli::Command;
 
-const Command* const Commands[] = {&varn::cli::PackCommand, &varn::cli::ListCommand,
-                                   &varn::cli::TestCommand, &varn::cli::ExtractCommand,
-                                   &varn::cli::VersionCommand};
+const Command* const Commands[] = {
+    &varn::cli::PackCommand,    &varn::cli::ListCommand,    &varn::cli::TestCommand,
+    &varn::cli::ExtractCommand, &varn::cli::VersionCommand, &varn::cli::KeygenCommand,
+    &varn::cli::SignCommand,    &varn::cli::StampCommand,   &varn::cli::VerifyCommand};
 
 std::string Usage() {
   std::string Text;

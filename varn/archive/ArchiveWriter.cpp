@@ -5,6 +5,7 @@
 #include <limits>
 
 #include <varn/archive/ArchiveSeal.h>
+#include <varn/archive/ArchiveSignature.h>
 #include <varn/archive/PredictionEncoder.h>
 #include <varn/archive/TargetPath.h>
 #include <varn/support/ByteReader.h>
@@ -190,7 +191,8 @@ int64_t ArchivePlan::VolumeBytes(int32_t Number) const {
 }
 
 ArchivePlan PlanArchive(const std::vector<ArchiveMember>& Members,
-                        const std::vector<MemberSizes>& Sizes, int64_t VolumeSize, bool Sealed) {
+                        const std::vector<MemberSizes>& Sizes, int64_t VolumeSize, bool Sealed,
+                        int64_t SignatureSize) {
   if (Members.size() != Sizes.size()) throw EArchiveWriter("PlanArchive: one size per member");
   if (VolumeSize < 0) throw EArchiveWriter("The volume size must not be negative");
   CheckMembers(Members);
@@ -200,16 +202,19 @@ ArchivePlan PlanArchive(const std::vector<ArchiveMember>& Members,
   const auto Count = static_cast<int64_t>(Members.size());
   Plan.CatalogueSize = CatalogueSize(Count);
   Plan.SealSize = Sealed ? seal::SizeFor(Count) : 0;
-  const int64_t Head = Plan.CatalogueSize + Plan.SealSize;
+  Plan.SignatureSize = Sealed ? SignatureSize : 0;
+  const int64_t Head = Plan.CatalogueSize + Plan.SealSize + Plan.SignatureSize;
   if (Head - 1 > MaxArchiveOffset)
     throw EArchiveWriter("Too many files for one catalogue: " + std::to_string(Count));
   if (VolumeSize > 0 && Head > VolumeSize)
-    throw EArchiveWriter(
-        "The volume size of " + std::to_string(VolumeSize) +
-        " bytes is too small: the catalogue of " + std::to_string(Count) + " files takes " +
-        std::to_string(Plan.CatalogueSize) + " bytes" +
-        (Sealed ? " and its seal " + std::to_string(Plan.SealSize) + " more" : "") +
-        ", and volume 1 must hold all of it");
+    throw EArchiveWriter("The volume size of " + std::to_string(VolumeSize) +
+                         " bytes is too small: the catalogue of " + std::to_string(Count) +
+                         " files takes " + std::to_string(Plan.CatalogueSize) + " bytes" +
+                         (Sealed ? std::string(Plan.SignatureSize ? " and its seal and signature "
+                                                                  : " and its seal ") +
+                                       std::to_string(Plan.SealSize + Plan.SignatureSize) + " more"
+                                 : "") +
+                         ", and volume 1 must hold all of it");
 
   int64_t TotalOriginal = 0, TotalCompressed = 0;
   for (size_t I = 0; I < Members.size(); ++I) {
@@ -293,8 +298,14 @@ ArchivePlan ArchiveWriter::Write(const CreateVolumeFunction& CreateVolume) {
   Sizes.reserve(Members.size());
   TArchiveSeal Sealed;
   if (Seal) Sealed.FileHashes.resize(Members.size());
-  for (size_t I = 0; I < Members.size(); ++I)
-    Sizes.push_back(Coder->Code(Members[I], nullptr, Seal ? &Sealed.FileHashes[I] : nullptr));
+  for (size_t I = 0; I < Members.size(); ++I) {
+    if (const std::optional<CodedData>& Coded = Members[I].Coded) {
+      Sizes.push_back(Coded->Sizes);
+      if (Seal) Sealed.FileHashes[I] = Coded->Digest;
+    } else {
+      Sizes.push_back(Coder->Code(Members[I], nullptr, Seal ? &Sealed.FileHashes[I] : nullptr));
+    }
+  }
 
   std::vector<ArchiveMember> Planned = Members;
   std::vector<std::string> Warnings;
@@ -308,7 +319,10 @@ ArchivePlan ArchiveWriter::Write(const CreateVolumeFunction& CreateVolume) {
                          FormatDate(Date));
     M.FileDate = Date;
   }
-  ArchivePlan Plan = PlanArchive(Planned, Sizes, VolumeSize, Seal);
+  if (Sign && !Seal)
+    throw EArchiveWriter("An archive is signed through its seal: it must be sealed");
+  ArchivePlan Plan =
+      PlanArchive(Planned, Sizes, VolumeSize, Seal, Sign ? int64_t{signature::BlockSize} : 0);
   if (OnWarning)
     for (const std::string& Warning : Warnings)
       OnWarning(Warning);
@@ -320,9 +334,22 @@ ArchivePlan ArchiveWriter::Write(const CreateVolumeFunction& CreateVolume) {
     Sealed.CatalogueHash = CatalogueDigest(Catalogue);
     const std::vector<uint8_t> SealBytes = EncodeSeal(Sealed);
     Output.Write(SealBytes.data(), static_cast<int64_t>(SealBytes.size()));
+    if (Sign) {
+      const std::vector<uint8_t> Block = Sign(SealBytes);
+      if (static_cast<int64_t>(Block.size()) != Plan.SignatureSize)
+        throw EArchiveWriter("The signature block has " + std::to_string(Block.size()) +
+                             " bytes, not " + std::to_string(Plan.SignatureSize));
+      Output.Write(Block.data(), static_cast<int64_t>(Block.size()));
+    }
   }
   for (size_t I = 0; I < Planned.size(); ++I) {
     const int64_t Before = Output.Written();
+    if (const std::optional<CodedData>& Coded = Planned[I].Coded) {
+      Coded->Copy([&Output](const uint8_t* Data, int64_t Count) { Output.Write(Data, Count); });
+      if (Output.Written() - Before != Coded->Sizes.CompressedSize)
+        throw EArchiveWriter(Describe(Planned[I]) + " changed while it was being archived");
+      continue;
+    }
     TSealDigest Digest{};
     const MemberSizes Again = Coder->Code(Planned[I], &Output, Seal ? &Digest : nullptr);
     if (Again.OriginalSize != Sizes[I].OriginalSize ||

@@ -3,7 +3,8 @@
 // writer). Volume 1 begins with the catalogue: HeaderCount, CatalogueTag 0, then one 164-byte
 // header per member at 5, 169, 333, ..., each NextHeader naming the next (the last one's is
 // 0, or the seal's offset in a sealed archive). A sealed archive has its seal (ArchiveSeal.h)
-// right after the last record. The data of the members follows in catalogue order, each one a
+// right after the last record, a signed one its signature block (ArchiveSignature.h) right
+// after the seal. The data of the members follows in catalogue order, each one a
 // stream of the prediction coder (PredictionEncoder). Catalogue and data form one run of bytes that
 // is cut into volumes of exactly VolumeSize bytes, the last one shorter; so data that goes on into
 // the next volume continues at its offset 0, as the format requires. Reserved, padding and the
@@ -15,13 +16,15 @@
 // than 103 characters; a version of more than 22; a name that could never be extracted
 // (ArchivedNameProblem); two members with the same name (the reader would only ever find the
 // first), or whose names extraction writes as one file; a first volume too small for the
-// whole catalogue (and seal).
+// whole catalogue (and seal and signature).
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include <varn/archive/ArchiveSeal.h>
 #include <varn/archive/cmp_TFileHeaders.h>
 #include <varn/framework/DateTime.h>
 #include <varn/framework/Exceptions.h>
@@ -44,6 +47,22 @@ class EArchiveVolumeWrite : public EArchiveWriter {
 constexpr int32_t MaxVolumes = 255;
 constexpr int64_t MaxArchiveOffset = 0x7FFFFFFF;
 
+// Sizes of one member's data, before and after coding.
+struct MemberSizes {
+  int64_t OriginalSize = 0;
+  int64_t CompressedSize = 0;
+};
+
+// A member's data coded already (taken over from another archive): its sizes and the SHA-256
+// of its original bytes are known, and Copy hands exactly Sizes.CompressedSize coded bytes to
+// Write, checking on the way that they decode to Sizes.OriginalSize bytes of that digest
+// (throwing when they do not: the archive being written is then abandoned).
+struct CodedData {
+  MemberSizes Sizes;
+  TSealDigest Digest{};
+  std::function<void(const std::function<void(const uint8_t* Data, int64_t Count)>& Write)> Copy;
+};
+
 // One file to archive.
 struct ArchiveMember {
   std::string Name;        // FileName in the catalogue
@@ -53,12 +72,8 @@ struct ArchiveMember {
   // Opens the member's data from its start. Called twice: once to size it, once to write it;
   // both must give the same bytes.
   std::function<std::unique_ptr<TStream>()> OpenData;
-};
-
-// Sizes of one member's data, before and after coding.
-struct MemberSizes {
-  int64_t OriginalSize = 0;
-  int64_t CompressedSize = 0;
+  // In place of OpenData: the data coded already, copied as it is (read once).
+  std::optional<CodedData> Coded;
 };
 
 // Where everything lies.
@@ -66,6 +81,7 @@ struct ArchivePlan {
   std::vector<TFileHeaderRecord> Headers;  // in catalogue order, every field filled
   int64_t CatalogueSize = 0;               // 5 + 164 * members
   int64_t SealSize = 0;                    // 0 when unsealed; the seal lies at CatalogueSize
+  int64_t SignatureSize = 0;               // 0 when unsigned; the block follows the seal
   int64_t TotalSize = 0;                   // bytes over all volumes
   int64_t VolumeSize = 0;                  // 0: no limit
   int32_t VolumeCount = 0;
@@ -77,10 +93,11 @@ struct ArchivePlan {
 // limit), with the checks above. An empty member lies where the next data would begin, with
 // DataEnd = DataStart - 1; where that is the end of a full volume it stays at that end
 // (DataStart = VolumeSize), so that it never names a volume that holds no byte.
-// FileDate is taken as given (see RestorableFileDate). Sealed leaves room for the seal.
+// FileDate is taken as given (see RestorableFileDate). Sealed leaves room for the seal, and
+// SignatureSize bytes more after it for a signature block.
 ArchivePlan PlanArchive(const std::vector<ArchiveMember>& Members,
                         const std::vector<MemberSizes>& Sizes, int64_t VolumeSize,
-                        bool Sealed = false);
+                        bool Sealed = false, int64_t SignatureSize = 0);
 
 // The loader gives an extracted file its archived time through the packed date form, which
 // holds only the years 1980 to 2099; for any other FileDate setting the time fails and so does
@@ -90,14 +107,17 @@ TDateTime RestorableFileDate(TDateTime Value, bool& Clamped);
 
 // Writes an archive. Members are read twice (sizing, then writing); a member whose bytes
 // differ between the two reads fails the write. With Seal, the SHA-256 of every member is
-// taken in both reads and sealed into volume 1. Every FileDate outside what the loader can
-// restore is clamped (RestorableFileDate) and reported through OnWarning.
+// taken in both reads and sealed into volume 1; with Sign too, the signature block that Sign
+// makes of the seal's bytes (signature::BlockSize of them) follows the seal. Every FileDate
+// outside what the loader can restore is clamped (RestorableFileDate) and reported through
+// OnWarning.
 class ArchiveWriter {
  public:
   using CreateVolumeFunction = std::function<std::unique_ptr<TStream>(int32_t Number)>;
 
   int64_t VolumeSize = 0;  // 0: one volume of any size
   bool Seal = false;
+  std::function<std::vector<uint8_t>(const std::vector<uint8_t>& SealBytes)> Sign;
   std::vector<ArchiveMember> Members;
   std::function<void(const std::string& Message)> OnWarning;
 

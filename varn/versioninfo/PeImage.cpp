@@ -15,6 +15,7 @@ constexpr uint32_t PeSignature = 0x00004550;  // "PE\0\0"
 constexpr size_t FileHeaderSize = 20;
 constexpr size_t FileHeaderMachine = 0;
 constexpr size_t FileHeaderSectionCount = 2;
+constexpr size_t FileHeaderTimeDateStamp = 4;
 constexpr size_t FileHeaderOptionalSize = 16;
 constexpr uint16_t Pe32Magic = 0x10B;
 constexpr uint16_t Pe32PlusMagic = 0x20B;
@@ -65,9 +66,11 @@ std::optional<PeImage> PeImage::Open(uint64_t FileSize, ReadBytes Read) {
       bytes::LoadU32(Bytes.data()) != PeSignature)
     return std::nullopt;
   Image.FMachine = bytes::LoadU16(Bytes.data() + 4 + FileHeaderMachine);
+  Image.FTimeDateStamp = bytes::LoadU32(Bytes.data() + 4 + FileHeaderTimeDateStamp);
   const size_t SectionCount = bytes::LoadU16(Bytes.data() + 4 + FileHeaderSectionCount);
   const size_t OptionalSize = bytes::LoadU16(Bytes.data() + 4 + FileHeaderOptionalSize);
   const uint64_t OptionalOffset = PeOffset + 4 + FileHeaderSize;
+  Image.FOptionalOffset = OptionalOffset;
 
   std::vector<uint8_t> Optional;
   if (!Image.Read(OptionalOffset, OptionalSize, Optional)) return std::nullopt;
@@ -103,6 +106,22 @@ std::optional<PeImage> PeImage::Open(uint64_t FileSize, ReadBytes Read) {
     Image.FSections[I].RawPointer = bytes::LoadU32(Header + SectionRawPointer);
   }
   return Image;
+}
+
+uint32_t PeImage::CheckSum(const std::vector<uint8_t>& File, uint64_t CheckSumOffset) {
+  uint64_t Sum = 0;
+  for (size_t At = 0; At < File.size(); At += 2) {
+    if (At >= CheckSumOffset && At < CheckSumOffset + 4) continue;
+    Sum += File[At] | (At + 1 < File.size() ? File[At + 1] << 8 : 0);
+    Sum = (Sum & 0xFFFF) + (Sum >> 16);
+  }
+  Sum = (Sum & 0xFFFF) + (Sum >> 16);
+  return static_cast<uint32_t>(Sum + File.size());
+}
+
+bool PeImage::HasDirectory(uint32_t Index) const {
+  return Index < FDirectories.size() &&
+         (FDirectories[Index].Address != 0 || FDirectories[Index].Size != 0);
 }
 
 bool PeImage::Read(uint64_t Offset, size_t Count, std::vector<uint8_t>& Bytes) const {

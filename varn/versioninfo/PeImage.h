@@ -27,6 +27,7 @@ class PeImage {
   static constexpr uint16_t SubsystemWindowsConsole = 3;
   static constexpr uint32_t ResourceVersion = 16;
   static constexpr uint32_t ResourceManifest = 24;
+  static constexpr uint32_t DirectorySecurity = 4;  // Authenticode's certificate table
 
   // Nothing when the file is no PE file or its headers do not fit in it.
   static std::optional<PeImage> Open(uint64_t FileSize, ReadBytes Read);
@@ -34,6 +35,16 @@ class PeImage {
   uint16_t Machine() const { return FMachine; }
   bool IsPe32Plus() const { return FPe32Plus; }
   uint16_t Subsystem() const { return FSubsystem; }
+  // Whether the optional header names data directory Index (address or size not zero).
+  bool HasDirectory(uint32_t Index) const;
+  // The file offset of the optional header's CheckSum field.
+  uint64_t CheckSumOffset() const { return FOptionalOffset + 64; }
+  // The file header's TimeDateStamp: when the program was linked, or 0 for none.
+  uint32_t TimeDateStamp() const { return FTimeDateStamp; }
+
+  // The CheckSum of a PE file whose own CheckSum field lies at CheckSumOffset: its 16-bit words
+  // added up with the carries folded back in, that field taken as zero, plus the file's length.
+  static uint32_t CheckSum(const std::vector<uint8_t>& File, uint64_t CheckSumOffset);
 
   // The choice of the Windows resource loader among versions of one resource in several
   // languages: language neutral, then UserLanguage unless 0, then US English, else the first.
@@ -87,6 +98,8 @@ class PeImage {
   uint16_t FMachine = 0;
   bool FPe32Plus = false;
   uint16_t FSubsystem = 0;
+  uint64_t FOptionalOffset = 0;
+  uint32_t FTimeDateStamp = 0;
   std::vector<DataDirectory> FDirectories;
   std::vector<Section> FSections;
 };

@@ -73,8 +73,14 @@ FileHandle CreateFile(const std::string& Path);
 
 // Creates a file only if no entry of that name exists (a symbolic link included), for reading
 // and writing, not shared; fails otherwise. So a name chosen for a file of our own can never
-// lead into a file that someone else placed there.
-FileHandle CreateNewFile(const std::string& Path);
+// lead into a file that someone else placed there. OwnerOnly (a private key, say): on POSIX
+// only the owner may read or write it (0600) from the start; on Windows it takes the
+// permissions of its directory, as every file does.
+FileHandle CreateNewFile(const std::string& Path, bool OwnerOnly = false);
+
+// Gives the file To the permissions of the file at From (on POSIX its mode bits, so that a copy
+// of a program can be run too); Windows has nothing to copy. False when that fails.
+bool CopyPermissions(const std::string& From, FileHandle To);
 
 // The number of bytes read (0 at the end), or -1 when the call fails.
 int32_t ReadFile(FileHandle File, void* Buffer, int32_t Count);

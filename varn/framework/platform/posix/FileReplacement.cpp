@@ -8,12 +8,18 @@
 
 namespace varn::platform {
 
-FileHandle CreateNewFile(const std::string& Path) {
+FileHandle CreateNewFile(const std::string& Path, bool OwnerOnly) {
   if (Path.empty() || Path.find('\0') != std::string::npos) return InvalidFileHandle;
   // O_EXCL: an entry of that name, a symbolic link or a dangling one included, fails the call.
-  const int Fd =
-      open(posix::ToNative(Path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  const int Fd = open(posix::ToNative(Path).c_str(),
+                      O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, OwnerOnly ? 0600 : 0666);
   return Fd < 0 ? InvalidFileHandle : Fd;
+}
+
+bool CopyPermissions(const std::string& From, FileHandle To) {
+  struct stat Status;
+  return !From.empty() && stat(posix::ToNative(From).c_str(), &Status) == 0 &&
+         fchmod(static_cast<int>(To), Status.st_mode & 0777) == 0;
 }
 
 bool FlushFile(FileHandle File) {

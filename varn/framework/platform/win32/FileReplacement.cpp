@@ -3,11 +3,15 @@
 
 namespace varn::platform {
 
-FileHandle CreateNewFile(const std::string& Path) {
+FileHandle CreateNewFile(const std::string& Path, bool) {
   if (Path.find('\0') != std::string::npos) return InvalidFileHandle;
   const HANDLE Handle = CreateFileW(win32::Wide(Path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                     nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   return Handle == INVALID_HANDLE_VALUE ? InvalidFileHandle : reinterpret_cast<FileHandle>(Handle);
+}
+
+bool CopyPermissions(const std::string&, FileHandle) {
+  return true;
 }
 
 bool FlushFile(FileHandle File) {
