@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 
 #include <varn/archive/ArchiveSeal.h>
@@ -383,6 +384,11 @@ TEST(ArchiveWriter, RefusesWhatTheFormatCannotHold) {
   EXPECT_EQ(Write({InMemory("a", testing_support::RandomBytes(50000, 6))}, 169),
             "The archive would need 333 volumes of 169 bytes; a catalogue names at most 255");
   EXPECT_EQ(Write({InMemory("a", {})}, -1), "The volume size must not be negative");
+  for (const int64_t Size : {MaxVolumeSize + 1, std::numeric_limits<int64_t>::max()})
+    EXPECT_EQ(Write({InMemory("a", {})}, Size),
+              "The volume size of " + std::to_string(Size) +
+                  " bytes is more than the format can use: the offsets in a volume go up to "
+                  "2147483647, so a volume holds at most 2147483648 bytes (2g)");
   // Refused from its size: not a byte of it is read.
   class HugeStream : public TStream {
    public:

@@ -293,7 +293,8 @@ TEST(VarnCli, FailuresSayWhatWentWrongAndExitWith1) {
             "could possible be corrupt.\n");
 }
 
-TEST(VarnCli, OldFileDatesAreClampedQuietlyWhenStderrIsNoTerminal) {
+// A warning reaches stderr whether or not it is a terminal: a log keeps it.
+TEST(VarnCli, OldFileDatesAreClampedWithAWarningOnStderr) {
   TempDir Dir;
   {
     TFileStream File(Dir / "old.txt", TFileMode::fmCreate);
@@ -304,7 +305,11 @@ TEST(VarnCli, OldFileDatesAreClampedQuietlyWhenStderrIsNoTerminal) {
   ASSERT_EQ(std::system(Touch.c_str()), 0);
   const Outcome Pack = Varn(Dir, {"pack", "old.txt"});
   EXPECT_EQ(Pack.Status, 0);
-  EXPECT_EQ(Pack.Err, "");
+  EXPECT_EQ(Pack.Err.rfind("varn: warning: The modification time of old.txt (", 0), 0u) << Pack.Err;
+  EXPECT_NE(Pack.Err.find(") lies outside the years 1980 to 2099, which an extracted file cannot "
+                          "be given; it is archived as 1980-01-01 00:00:00\n"),
+            std::string::npos)
+      << Pack.Err;
   const Outcome List = Varn(Dir, {"list", "--json", "setup.1"});
   EXPECT_NE(List.Out.find("\"file_date\":29221,\"date\":\"1980-01-01 00:00:00\""),
             std::string::npos)
@@ -811,7 +816,9 @@ TEST(VarnCli, ExtractKeepsWhatIsWhole) {
   hand_laid::Write(Dir / "old", {Old});
   const Outcome O = Varn(Dir, {"extract", "-d", "out", "old.1"});
   EXPECT_EQ(O.Status, 1);
-  EXPECT_EQ(O.Err, "varn: Cannot set the date of the file just extracted.\n");
+  EXPECT_EQ(O.Err,
+            "varn: the archive has no seal: only the sizes of its files can be checked\n"
+            "varn: Cannot set the date of the file just extracted.\n");
   EXPECT_EQ(ReadFile(Dir / "out\\old.txt"), "complete");
 }
 
@@ -1081,6 +1088,11 @@ TEST(VarnCli, VersionSaysWhatAFileLacks) {
       Dir, {"version", "--language", "0409", "--charset", "04b0", Fixtures + "/languages.exe"});
   EXPECT_EQ(Coded.Out, Named.Out);
   EXPECT_NE(Varn(Dir, {"help", "version"}).Out.find("  lnSwissFrench 100c\n"), std::string::npos);
+  // The missing table is a warning: on stderr whether or not it is a terminal.
+  const Outcome Other = Varn(Dir, {"version", Fixtures + "/otherlanguage.exe"});
+  EXPECT_EQ(Other.Err, "varn: " + Fixtures +
+                           "/otherlanguage.exe has no string table 040904E4 (lnUSEnglish, "
+                           "csMultilingual); it has 040704E4 (lnGerman, csMultilingual)\n");
 
   if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
   const Outcome Told = RunShell(
@@ -1092,4 +1104,60 @@ TEST(VarnCli, VersionSaysWhatAFileLacks) {
                           "csMultilingual); it has 040704E4 (lnGerman, csMultilingual)\r\n"),
             std::string::npos)
       << Told.Out;
+}
+
+// A '\' in a POSIX path, a volume size the format cannot use, a volume that ends before the data
+// the catalogue places in it or cannot be read, and extract -v whose reader stops reading.
+TEST(VarnCli, PathsSizesAndVolumesThatEndEarly) {
+  TempDir Dir;
+  // On POSIX a\b is one directory, not a and b.
+  const std::filesystem::path Native = testing_support::Native(Dir.Path());
+  std::filesystem::create_directories(Native / "a\\b");
+  std::filesystem::create_directories(Native / "a" / "b");
+  std::ofstream(Native / "a\\b" / "f.txt") << "right";
+  std::ofstream(Native / "a" / "b" / "f.txt") << "wrong";
+  ASSERT_EQ(Varn(Dir, {"pack", "-q", "-o", "p/setup.1", "a\\b/f.txt"}).Status, 0);
+  ASSERT_EQ(Varn(Dir, {"extract", "-q", "-d", "p/out", "p/setup.1"}).Status, 0);
+  EXPECT_EQ(ReadFile(Dir / "p\\out\\f.txt"), "right");
+
+  MakeFile(Dir, "big.bin", testing_support::RandomBytes(60000, 12));
+  const Outcome Huge = Varn(Dir, {"pack", "--volume-size", "9223372036854775807", "big.bin"});
+  EXPECT_EQ(Huge.Status, 1);
+  EXPECT_EQ(Huge.Err,
+            "varn: The volume size of 9223372036854775807 bytes is more than the format can use: "
+            "the offsets in a volume go up to 2147483647, so a volume holds at most 2147483648 "
+            "bytes (2g)\n");
+  EXPECT_EQ(Varn(Dir, {"pack", "-q", "--volume-size", "2g", "-o", "g/setup.1", "big.bin"}).Status,
+            0);
+
+  ASSERT_EQ(Varn(Dir, {"pack", "-q", "--volume-size", "40k", "-o", "t/setup.1", "big.bin"}).Status,
+            0);
+  std::filesystem::resize_file(testing_support::Native(Dir / "t\\setup.2"), 1000);
+  const std::string Missing = "varn: Could not open the correct disk file 3\n";
+  const std::string Truncated =
+      "varn: t/setup.2 ends before the data of big.bin does: the medium is truncated\n";
+  const Outcome Cut = Varn(Dir, {"extract", "-d", "cut", "t/setup.1"});
+  EXPECT_EQ(Cut.Status, 1);
+  EXPECT_EQ(Cut.Err, Missing + Truncated);
+  const Outcome Tested = Varn(Dir, {"test", "t/setup.1"});
+  EXPECT_EQ(Tested.Out, "FAILED  big.bin: Could not open the correct disk file 3\n");
+  EXPECT_EQ(Tested.Err, "varn: 1 of 1 file failed the test\n" + Truncated);
+  // A volume whose reads fail: the reader's own memory at offset 0, which is never mapped.
+  std::filesystem::remove(testing_support::Native(Dir / "t\\setup.2"));
+  std::filesystem::create_symlink("/proc/self/mem", testing_support::Native(Dir / "t\\setup.2"));
+  const Outcome Unreadable = Varn(Dir, {"extract", "-d", "eio", "t/setup.1"});
+  EXPECT_EQ(Unreadable.Status, 1);
+  EXPECT_EQ(Unreadable.Err, Missing + "varn: reading t/setup.2 failed: Input/output error\n");
+
+  for (int I = 0; I < 40; ++I)
+    MakeFile(Dir, "s" + std::to_string(I), Bytes(10, 's'));
+  std::vector<std::string> Pack = {"pack", "-q", "-o", "s/setup.1"};
+  for (int I = 0; I < 40; ++I)
+    Pack.push_back("s" + std::to_string(I));
+  ASSERT_EQ(Varn(Dir, Pack).Status, 0);
+  const Outcome Piped = Bash(
+      Dir, "{ sleep 0.3; \"$VARN\" extract -v -d piped s/setup.1; } | true; echo ${PIPESTATUS[0]}");
+  EXPECT_EQ(Piped.Out, "0\n");
+  EXPECT_EQ(Piped.Err, "");
+  EXPECT_EQ(ReadFile(Dir / "piped\\s39"), std::string(10, 's'));
 }

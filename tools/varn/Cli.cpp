@@ -167,7 +167,11 @@ bool OutputGone = false;
 
 void Print(const std::string& Text) {
   if (OutputGone) return;
-  if (std::fwrite(Text.data(), 1, Text.size(), stdout) == Text.size()) return;
+  // A report on work under way is shown as it comes; a flush that fails because the reader has
+  // gone is found here, not at the end, where it would look like a failure of the work.
+  if (std::fwrite(Text.data(), 1, Text.size(), stdout) == Text.size() &&
+      (!KeepWorking || std::fflush(stdout) == 0))
+    return;
   // main reports other failures once stdout is flushed.
   if (!platform::LastWriteHadNoReader()) return;
   OutputGone = true;
@@ -187,8 +191,7 @@ bool OutputClosed() {
 
 void Note(const std::string& Message) {
   std::fflush(stdout);
-  if (platform::IsTerminal(platform::StandardStream::Error))
-    std::fprintf(stderr, "varn: %s\n", Message.c_str());
+  std::fprintf(stderr, "varn: %s\n", Message.c_str());
 }
 
 void Tell(const std::string& Message) {

@@ -86,8 +86,9 @@ void KeepWorkingWithoutOutput();
 // working (see Print); main calls it last.
 bool OutputClosed();
 
-// "varn: " and the message on stderr, only when stderr is a terminal: a successful run says
-// nothing on stderr otherwise.
+// "varn: " and the message on stderr, terminal or not: for a warning, and for what a command
+// removed, which must reach a log as well. Only progress, prompts and summaries depend on a
+// terminal (Tell).
 void Note(const std::string& Message);
 
 // A size as people read it: "812 B", "2.0 KiB", "15 MiB" (units of 1024; one decimal below

@@ -94,13 +94,18 @@ class VolumeFinder {
   }
 
   TlzhNewDiskEvent Handler() {
-    return [this](TVarnCompress&, int32_t Number, std::string& Path) { Find(Number, Path); };
+    return [this](TVarnCompress& Archive, int32_t Number, std::string& Path) {
+      Find(Archive, Number, Path);
+    };
   }
 
   // The line that follows Message when it is the component's word for the volume last looked
-  // for: the volume's file, the directories searched, and what the user can do; empty otherwise.
+  // for: the volume's file, the directories searched, and what the user can do; or, when the
+  // data ran on past the volume the catalogue ends it in, why that volume ended. Empty
+  // otherwise.
   std::string Advice(const std::string& Message) const {
     if (FDisk == 0 || Message != Missing(FDisk)) return std::string();
+    if (!FEnded.empty()) return FEnded;
     std::vector<std::string> Shown;
     for (const std::string& Directory : FLooked)
       Shown.push_back(ShownDirectory(Directory));
@@ -122,13 +127,31 @@ class VolumeFinder {
       FLooked.push_back(Directory);
   }
 
-  void Find(int32_t Number, std::string& Path) {
+  // The volume before Number ended before the data of the current file did, though the
+  // catalogue ends that data there: the medium has no volume Number to look for.
+  static std::string EndedEarly(TVarnCompress& Archive, int32_t Number) {
+    const TFileHeader* Header = Archive.CurrentHeader();
+    if (!Header || Number != Archive.CurrentDisk() ||
+        Number <= std::max<int32_t>(Header->Record.LastDisk(), 1) ||
+        Number - 1 < std::max<int32_t>(Header->Record.FirstDisk(), 1))
+      return std::string();
+    const std::string Ended = platform::NativePath(
+        ReplaceExtension(Archive.CompressedFile(), "." + std::to_string(Number - 1)));
+    if (!Archive.VolumeReadError().empty())
+      return "reading " + Ended + " failed: " + Archive.VolumeReadError();
+    return Ended + " ends before the data of " + ShownName(Header->Record.FileName()) +
+           " does: the medium is truncated";
+  }
+
+  void Find(TVarnCompress& Archive, int32_t Number, std::string& Path) {
     if (Number != FDisk) {
       FDisk = Number;
       FNext = 0;
       FCalls = 0;
       FLooked.clear();
     }
+    FEnded = EndedEarly(Archive, Number);
+    if (!FEnded.empty()) throw Exception(Missing(Number));
     ++FCalls;
     Looked(Path);
     while (FNext < FPlaces.size()) {
@@ -171,6 +194,7 @@ class VolumeFinder {
   size_t FNext = 0;
   int FCalls = 0;
   std::vector<std::string> FLooked;
+  std::string FEnded;
 };
 
 // A bar on stderr, redrawn in place, over the files selected: the component's TotalPercent
@@ -288,7 +312,6 @@ int RunExtract(const std::vector<std::string>& Arguments) {
     if (Verbose && WasWritten) {
       Bar.Clear();
       Print(platform::NativePath(Target) + "\n");
-      std::fflush(stdout);
     }
   };
 

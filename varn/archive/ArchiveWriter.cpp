@@ -78,6 +78,14 @@ Location Locate(int64_t Position, int64_t VolumeSize) {
   return {Position / VolumeSize + 1, Position % VolumeSize};
 }
 
+void CheckVolumeSize(int64_t VolumeSize) {
+  if (VolumeSize < 0) throw EArchiveWriter("The volume size must not be negative");
+  if (VolumeSize > MaxVolumeSize)
+    throw EArchiveWriter("The volume size of " + std::to_string(VolumeSize) +
+                         " bytes is more than the format can use: the offsets in a volume go up "
+                         "to 2147483647, so a volume holds at most 2147483648 bytes (2g)");
+}
+
 std::string TooLarge(const std::string& What) {
   return What + " would be larger than 2147483647 bytes, the most that a catalogue entry holds";
 }
@@ -203,7 +211,7 @@ int64_t ArchivePlan::VolumeBytes(int32_t Number) const {
 ArchivePlan PlanArchive(const std::vector<ArchiveMember>& Members,
                         const std::vector<MemberSizes>& Sizes, int64_t VolumeSize, bool Sealed) {
   if (Members.size() != Sizes.size()) throw EArchiveWriter("PlanArchive: one size per member");
-  if (VolumeSize < 0) throw EArchiveWriter("The volume size must not be negative");
+  CheckVolumeSize(VolumeSize);
   CheckMembers(Members);
 
   ArchivePlan Plan;
@@ -296,7 +304,7 @@ TDateTime RestorableFileDate(TDateTime Value, bool& Clamped) {
 }
 
 ArchivePlan ArchiveWriter::Write(const CreateVolumeFunction& CreateVolume) {
-  if (VolumeSize < 0) throw EArchiveWriter("The volume size must not be negative");
+  CheckVolumeSize(VolumeSize);
   CheckMembers(Members);
 
   auto Coder = std::make_unique<MemberCoder>();

@@ -10,12 +10,12 @@
 // unused bytes of the string slots are zero: the same members give the same bytes.
 //
 // What the format cannot hold is refused with EArchiveWriter before any volume is created:
-// more than 255 volumes; a file, a total or an offset beyond 2^31-1 (from the size of a
-// member's stream before it is read, where the stream knows it); a blank name or one of more
-// than 103 characters; a version of more than 22; a name that could never be extracted
-// (ArchivedNameProblem); two members with the same name (the reader would only ever find the
-// first), or whose names extraction writes as one file; a first volume too small for the
-// whole catalogue (and seal).
+// a volume size above MaxVolumeSize; more than 255 volumes; a file, a total or an offset beyond
+// 2^31-1 (from the size of a member's stream before it is read, where the stream knows it); a blank
+// name or one of more than 103 characters; a version of more than 22; a name that could never be
+// extracted (ArchivedNameProblem); two members with the same name (the reader would only ever find
+// the first), or whose names extraction writes as one file; a first volume too small for the whole
+// catalogue (and seal).
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -43,6 +43,8 @@ class EArchiveVolumeWrite : public EArchiveWriter {
 
 constexpr int32_t MaxVolumes = 255;
 constexpr int64_t MaxArchiveOffset = 0x7FFFFFFF;
+// The offsets in a volume go up to MaxArchiveOffset: no volume can use more bytes than this.
+constexpr int64_t MaxVolumeSize = MaxArchiveOffset + 1;
 
 // One file to archive.
 struct ArchiveMember {

@@ -105,6 +105,7 @@ void TVarnCompress::WriteCurrentFile(const std::string& Target) {
     FSealCheck.Cancel();
   });
   const TFileHeaderRecord& Header = FCurrentHeader->Record;
+  FVolumeReadError.clear();
   OpenVolume(FSourceFile, Header.FirstDisk() == 0 ? 1 : Header.FirstDisk(), FCompressedFile);
   FCurrentDisk = Header.FirstDisk();
 
@@ -200,6 +201,7 @@ void TVarnCompress::ExtractOnReadBuffer(TVarnStreamCompress&, TVSCBuffer& Buf, i
   if (BIB < Want) {
     // This volume is exhausted; the data goes on at offset 0 of the next one. An empty next
     // volume ends the input here rather than being read again and again.
+    FVolumeReadError = FSourceFile->ReadError();
     ++FCurrentDisk;
     OpenVolume(FSourceFile, FCurrentDisk, FCompressedFile);
     if (BIB == 0 && !ReadCurrentVolume(Buf, Want, BIB)) BIB = 0;

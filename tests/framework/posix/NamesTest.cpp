@@ -63,20 +63,26 @@ TEST_F(Names, ShowControlCharactersEscapedAndCountCharacters) {
   EXPECT_EQ(platform::InternalText("\\x41\\xE9"), "\\x41\\xE9");
 }
 
+// Names the code page lacks, and a '\\', which is a character of a POSIX name: one directory
+// each, never two.
 TEST_F(Names, KeepPathsWhoseNamesTheCodePageLacks) {
-  testing_support::TempDir Dir;
-  const std::string Native = platform::NativePath(Dir.Path()) + "/Загрузки 😀";
-  std::filesystem::create_directory(Native);
-  const std::string Internal = platform::InternalPath(Native);
-  EXPECT_EQ(platform::NativePath(Internal), Native);
-  const std::string File = Internal + "\\caf\xE9";
-  const platform::FileHandle Handle = platform::CreateFile(File);
-  ASSERT_NE(Handle, platform::InvalidFileHandle);
-  platform::CloseFile(Handle);
-  EXPECT_TRUE(std::filesystem::exists(Native + "/café"));
-  const auto Found = platform::FindEntry(Internal + "\\caf*");
-  ASSERT_TRUE(Found);
-  EXPECT_EQ(Found->Name, "caf\xE9");
+  for (const std::string Name : {"Загрузки 😀", "a\\b", "\\", "Загрузки\\b"}) {
+    SCOPED_TRACE(Name);
+    testing_support::TempDir Dir;
+    const std::string Native = platform::NativePath(Dir.Path()) + "/" + Name;
+    std::filesystem::create_directory(Native);
+    const std::string Internal = platform::InternalPath(Native);
+    EXPECT_EQ(platform::NativePath(Internal), Native);
+    EXPECT_EQ(Internal.rfind('\\'), Dir.Path().size());
+    const std::string File = Internal + "\\caf\xE9";
+    const platform::FileHandle Handle = platform::CreateFile(File);
+    ASSERT_NE(Handle, platform::InvalidFileHandle);
+    platform::CloseFile(Handle);
+    EXPECT_TRUE(std::filesystem::exists(Native + "/café"));
+    const auto Found = platform::FindEntry(Internal + "\\caf*");
+    ASSERT_TRUE(Found);
+    EXPECT_EQ(Found->Name, "caf\xE9");
+  }
   // An archived name that begins with the mark stays itself.
   EXPECT_EQ(platform::NativePath("dir\\\x01..\\\x01x"), "dir/\x01../\x01x");
 }

@@ -78,6 +78,10 @@ FileHandle CreateNewFile(const std::string& Path);
 // The number of bytes read (0 at the end), or -1 when the call fails.
 int32_t ReadFile(FileHandle File, void* Buffer, int32_t Count);
 
+// The system's own words for why the last call of this layer that failed did (strerror,
+// FormatMessage), to be read right after it: for a message that says more than "it failed".
+std::string LastErrorText();
+
 // The number of bytes stored, which is less than Count when the disk is full; -1 on failure.
 int32_t WriteFile(FileHandle File, const void* Buffer, int32_t Count);
 
@@ -109,9 +113,9 @@ bool LocalFileTimeToFileTime(const FileTime& Local, FileTime& Universal);
 bool FileTimeToDosDateTime(const FileTime& Time, uint16_t& FatDate, uint16_t& FatTime);
 bool DosDateTimeToFileTime(uint16_t FatDate, uint16_t FatTime, FileTime& Time);
 
-// A path as the user or the OS writes it, in the program's form ('/' becomes '\' on POSIX,
-// and the text is converted as the Text of names section below says), and back; identity on
-// Windows. For command-line tools, which take and show native paths.
+// A path as the user or the OS writes it, in the program's form ('/' becomes '\', and on POSIX
+// the text is converted as the Text of names section below says), and back; NativePath is the
+// identity on Windows. For command-line tools, which take and show native paths.
 std::string InternalPath(const std::string& Native);
 std::string NativePath(const std::string& Internal);
 
@@ -125,8 +129,9 @@ std::string NativeFileName(const std::string& Native);
 // back (and the functions below) is converted there, in the code page set here (Windows-1252
 // unless set otherwise). A byte the code page leaves undefined shows as the four characters
 // \xNN (NN in upper-case hexadecimal), which read back as the byte, so every archived name
-// has a native form. A component of a native path that has no form in the code page is carried
-// inside as its native bytes behind the byte 0x01, so the user's own paths always work.
+// has a native form. A component of a native path that has no form in the code page, or that
+// holds a '\' (a character of a POSIX name, a separator inside), is carried inside as its
+// native bytes behind the byte 0x01, each '\' as 0x01 too, so the user's own paths always work.
 
 // Sets the code page of names (a Windows code page number: 1252, 1251, 437, ...); false,
 // changing nothing, when it is not a single-byte code page the system can convert.

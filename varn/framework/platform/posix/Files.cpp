@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include <varn/framework/platform/Platform.h>
@@ -153,6 +154,10 @@ int32_t ReadFile(FileHandle File, void* Buffer, int32_t Count) {
     Done += static_cast<int32_t>(N);
   }
   return Done;
+}
+
+std::string LastErrorText() {
+  return std::strerror(errno);
 }
 
 int32_t WriteFile(FileHandle File, const void* Buffer, int32_t Count) {

@@ -155,13 +155,18 @@ std::string ToNative(const std::string& Path) {
   for (;;) {
     const size_t End = std::min(View.find('\\', Start), View.size());
     const std::string_view Component = View.substr(Start, End - Start);
-    // Only what FromNative marks: a name with no form in the code page. So an archived name
-    // that happens to begin with the mark never turns into another name, such as "..".
+    // Only what FromNative marks: a name with no form in the code page, or one holding a '\'
+    // (there carried as the mark). So an archived name that happens to begin with the mark
+    // never turns into another name, such as "..".
+    const std::string_view Rest = Component.empty() ? Component : Component.substr(1);
     if (!Component.empty() && Component[0] == NativeMark &&
-        !ToInternal(Component.substr(1), ControlCharacters::Kept))
-      Out += Component.substr(1);
-    else
+        (Rest.find(NativeMark) != std::string_view::npos ||
+         !ToInternal(Rest, ControlCharacters::Kept))) {
+      for (const char C : Rest)
+        Out += C == NativeMark ? '\\' : C;
+    } else {
       AppendNative(Out, Component, ControlCharacters::Kept);
+    }
     if (End == View.size()) return Out;
     Out += '/';
     Start = End + 1;
@@ -175,11 +180,15 @@ std::string FromNative(const std::string& Path) {
   for (;;) {
     const size_t End = std::min(View.find('/', Start), View.size());
     const std::string_view Component = View.substr(Start, End - Start);
-    if (const auto Internal = ToInternal(Component, ControlCharacters::Kept)) {
+    // A '\' is a character of a POSIX name (unless it begins the \xNN of a byte); inside it
+    // would split the name in two.
+    const auto Internal = ToInternal(Component, ControlCharacters::Kept);
+    if (Internal && Internal->find('\\') == std::string::npos) {
       Out += *Internal;
     } else {
       Out += NativeMark;
-      Out += Component;
+      for (const char C : Component)
+        Out += C == '\\' ? NativeMark : C;
     }
     if (End == View.size()) return Out;
     Out += '\\';

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <vector>
 
 #include <varn/framework/platform/Platform.h>
@@ -6,7 +7,10 @@
 namespace varn::platform {
 
 std::string InternalPath(const std::string& Native) {
-  return Native;
+  // Windows takes '/' for a separator as well, the program's path rules take only '\'.
+  std::string Internal = Native;
+  std::replace(Internal.begin(), Internal.end(), '/', '\\');
+  return Internal;
 }
 std::string NativePath(const std::string& Internal) {
   return Internal;
