@@ -3,6 +3,10 @@
 // terminal, and a successful run must say nothing there).
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -15,6 +19,8 @@
 #include <vector>
 
 #include <varn/archive/ArchiveSeal.h>
+#include <varn/archive/ArchiveWriter.h>
+#include <varn/archive/PendingVolumes.h>
 #include <varn/archive/PredictionEncoder.h>
 #include <varn/framework/DateTime.h>
 #include <varn/framework/Streams.h>
@@ -626,6 +632,8 @@ TEST(VarnCli, PackReplacesAMediumWholeAndRemovesItsFurtherVolumes) {
   const Outcome Packed =
       Varn(Dir, {"pack", "--output", "media/setup.1", "--volume-size", "1k", "new.bin"});
   EXPECT_EQ(Packed.Status, 0) << Packed.Err;
+  EXPECT_EQ(Packed.Err,
+            "varn: removed media/setup.5 and media/setup.6, the rest of the medium replaced\n");
   EXPECT_EQ(testing_support::TreeDifferences(Medium, Snapshot(Dir, "media")),
             (std::vector<std::string>{"changed setup.1", "changed setup.2", "changed setup.3",
                                       "changed setup.4", "removed setup.5", "removed setup.6"}));
@@ -644,6 +652,120 @@ TEST(VarnCli, PackReplacesAMediumWholeAndRemovesItsFurtherVolumes) {
                           "media/setup.6, the rest of the medium replaced"),
             std::string::npos)
       << Told.Out;
+}
+
+// Only the volumes that the old medium's catalogue names are its own: a file of the user's that
+// is named like a volume stays, and so does every volume of a medium whose catalogue or seal is
+// damaged. What goes is said on stderr, terminal or not, unless --quiet.
+TEST(VarnCli, PackRemovesOnlyTheVolumesOfTheMediumItReplaces) {
+  TempDir Dir;
+  MakeFile(Dir, "setup.exe", Bytes(20, 's'));
+  MakeFile(Dir, "old.bin", testing_support::RandomBytes(2500, 13));
+  std::filesystem::create_directories(testing_support::Native(Dir / "rp2"));
+  testing_support::WriteFile(Dir / "rp2\\setup.7", "mine");
+  const Outcome NoMedium = Varn(Dir, {"pack", "-o", "rp2/setup.1", "setup.exe"});
+  EXPECT_EQ(NoMedium.Status, 0);
+  EXPECT_EQ(NoMedium.Err, "");
+  EXPECT_EQ(ReadFile(Dir / "rp2\\setup.7"), "mine");
+
+  struct Case {
+    const char* What;
+    std::function<void()> Damage;
+    std::vector<std::string> Quietly;  // extra arguments
+    std::string Err;
+  };
+  const std::vector<Case> Cases = {
+      {"a sound medium",
+       [] {},
+       {},
+       "varn: removed m/setup.2, m/setup.3 and m/setup.4, the rest of the medium replaced\n"},
+      {"a sound medium, --quiet", [] {}, {"-q"}, ""},
+      {"a damaged seal", [&] { FlipByte(Dir, "m\\setup.1", 5 + 164 + 20); }, {}, ""},
+      {"no catalogue", [&] { testing_support::WriteFile(Dir / "m\\setup.1", "junk"); }, {}, ""},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.What);
+    std::filesystem::remove_all(testing_support::Native(Dir / "m"));
+    ASSERT_EQ(Varn(Dir, {"pack", "-q", "--volume-size", "1k", "-o", "m/setup.1", "old.bin"}).Status,
+              0);
+    ASSERT_TRUE(testing_support::Exists(Dir / "m\\setup.4"));
+    testing_support::WriteFile(Dir / "m\\setup.9", "mine");
+    C.Damage();
+    std::vector<std::string> Pack = {"pack", "-o", "m/setup.1"};
+    Pack.insert(Pack.end(), C.Quietly.begin(), C.Quietly.end());
+    Pack.push_back("setup.exe");
+    const Outcome O = Varn(Dir, Pack);
+    EXPECT_EQ(O.Status, 0) << O.Err;
+    EXPECT_EQ(O.Err, C.Err);
+    EXPECT_EQ(testing_support::Exists(Dir / "m\\setup.2"), C.Err.empty() && C.Quietly.empty());
+    EXPECT_EQ(ReadFile(Dir / "m\\setup.9"), "mine");
+  }
+}
+
+// A pack killed while it replaced a medium (made here: the library's pack, killed at a step):
+// the next varn pack into the directory puts it right and says what it did, before anything
+// else, even when it then fails.
+TEST(VarnCli, PackPutsRightWhatAKilledPackLeft) {
+  const auto Medium = [](uint32_t Seed) {
+    ArchiveWriter W;
+    W.VolumeSize = 1024;
+    W.Seal = true;
+    ArchiveMember M;
+    M.Name = "data.bin";
+    M.FileDate = 44000.5;
+    const Bytes Data = testing_support::RandomBytes(1000 + Seed * 1000, Seed);
+    M.OpenData = [Data] { return std::make_unique<TMemoryStream>(Data); };
+    W.Members = {M};
+    return W;
+  };
+  struct Case {
+    int Stop;  // the step of the replacement of 3 volumes by 4 before which it was killed
+    std::string Err;
+    bool New;  // the new medium is the one left
+  };
+  const std::vector<Case> Cases = {
+      {4,
+       "varn: an earlier pack into m/setup.1 was interrupted: put back m/setup.3 of the old "
+       "medium; removed m/setup.2.varn-new, m/setup.3.varn-new, m/setup.4 and "
+       "m/setup.1.varn-commit\n",
+       false},
+      {10,
+       "varn: an earlier pack into m/setup.1 was interrupted: removed m/setup.2.varn-old and "
+       "m/setup.1.varn-old\n",
+       true},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Stop);
+    TempDir Dir;
+    ArchiveWriter Old = Medium(1), New = Medium(2);
+    std::filesystem::create_directories(testing_support::Native(Dir / "m"));
+    ASSERT_EQ(WriteArchiveFiles(Old, Dir / "m\\setup.1").VolumeCount, 3);
+    const auto OldMedium = Snapshot(Dir, "m");
+    const pid_t Child = fork();
+    ASSERT_GE(Child, 0);
+    if (Child == 0) {
+      PendingVolumes Pending(Dir / "m\\setup.1");
+      const int32_t Count = Pending.Write(New).VolumeCount;
+      int Steps = 0;
+      Pending.BeforeEachStep = [&] {
+        if (++Steps == C.Stop) raise(SIGKILL);
+      };
+      Pending.Commit(Count);
+      _exit(Count == 4 ? 3 : 4);
+    }
+    int Status = 0;
+    ASSERT_EQ(waitpid(Child, &Status, 0), Child);
+    ASSERT_TRUE(WIFSIGNALED(Status)) << Status;
+    const Outcome O = Varn(Dir, {"pack", "-o", "m/setup.1", "missing.bin"});
+    EXPECT_EQ(O.Status, 1);
+    EXPECT_EQ(O.Err, C.Err + "varn: Cannot open file missing.bin\n");
+    if (C.New) {
+      EXPECT_EQ(Snapshot(Dir, "m").size(), 4u);
+      EXPECT_EQ(Varn(Dir, {"test", "m/setup.1"}).Status, 0);
+    } else {
+      EXPECT_EQ(Snapshot(Dir, "m"), OldMedium);
+    }
+  }
 }
 
 TEST(VarnCli, PackRefusesNamesThatCouldNeverBeExtracted) {

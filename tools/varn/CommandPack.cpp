@@ -28,12 +28,27 @@ std::string NativeList(const std::vector<std::string>& Names) {
   return List;
 }
 
-void NoteStaleVolumes(const PendingVolumes::Outcome& Replaced) {
-  if (!Replaced.Removed.empty())
+// What was removed is said on stderr, terminal or not: a deletion must reach the log.
+void NoteStaleVolumes(const PendingVolumes::Outcome& Replaced, bool Quiet) {
+  if (!Quiet && !Replaced.Removed.empty())
     Note("removed " + NativeList(Replaced.Removed) + ", the rest of the medium replaced");
   if (!Replaced.NotRemoved.empty())
     Note("warning: could not remove " + NativeList(Replaced.NotRemoved) +
          ", the rest of the medium replaced");
+}
+
+void NoteRecovery(const PendingVolumes::Recovery& Done, const std::string& Output, bool Quiet) {
+  if (!Quiet && (!Done.Restored.empty() || !Done.Removed.empty())) {
+    std::string Line = "an earlier pack into " + Output + " was interrupted: ";
+    if (!Done.Restored.empty())
+      Line += "put back " + NativeList(Done.Restored) + " of the old medium";
+    if (!Done.Removed.empty())
+      Line += (Done.Restored.empty() ? "removed " : "; removed ") + NativeList(Done.Removed);
+    Note(Line);
+  }
+  if (!Done.Failed.empty())
+    Note("warning: could neither put back nor remove " + NativeList(Done.Failed) +
+         ", left by an earlier pack into " + Output);
 }
 
 // packed 2 files into media.1 to media.3 (3 volumes), 2.0 KiB stored in 2.2 KiB (112%)
@@ -109,6 +124,10 @@ int RunPack(const std::vector<std::string>& Arguments) {
   }
   for (size_t I = 0; I < Paths.size(); ++I)
     if (!Renamed[I]) Names[I] = OwnFileName(Paths[I]);
+  // Written under temporary names; the old medium is replaced only when all is done. What an
+  // interrupted pack left is put right first, so that the volumes below are the medium's own.
+  PendingVolumes Pending(FirstVolume);
+  NoteRecovery(Pending.Recover(), Output, Quiet);
   RefuseOutputVolumes(Paths, FirstVolume);
 
   platform::CatchInterrupts();
@@ -123,13 +142,11 @@ int RunPack(const std::vector<std::string>& Arguments) {
     Writer.Members.push_back(std::move(Member));
   }
   CreateOutputDirectory(FirstVolume.substr(0, FirstVolume.find_last_of("\\/") + 1));
-  // Written under temporary names; the old medium is replaced only when all is done.
-  PendingVolumes Pending(FirstVolume);
   const ArchivePlan Plan = Pending.Write(Writer);
   EndIfInterrupted();
   const PendingVolumes::Outcome Replaced = Pending.Commit(Plan.VolumeCount);
 
-  NoteStaleVolumes(Replaced);
+  NoteStaleVolumes(Replaced, Quiet);
   if (!Quiet) Print(Summary(Plan, Output, FirstVolume));
   return 0;
 }
@@ -148,8 +165,10 @@ const Command PackCommand = {
     "and directory. A name that extraction could never write (a device name such as CON, \"..\",\n"
     "a control character, \"/\" or \";\") is refused.\n"
     "The volumes are written under temporary names and replace an existing medium of the same\n"
-    "name only when all are complete; its further volumes are then removed. A failure or an\n"
-    "interrupt leaves the old medium as it was. Volume 1 carries a seal: the SHA-256 of the\n"
+    "name only when all are complete, volume 1 last; the old medium's further volumes (those its\n"
+    "catalogue names, no other file) are then removed, and named on stderr. A failure or an\n"
+    "interrupt leaves the old medium as it was; what a crash leaves, the next pack into the same\n"
+    "place puts right, and says so. Volume 1 carries a seal: the SHA-256 of the\n"
     "catalogue and of every file, which the loader, varn test and varn extract check, so that\n"
     "damaged or mixed-up volumes are found before anything runs. Readers that do not know the\n"
     "seal read the archive as before.\n"

@@ -391,6 +391,7 @@ std::string VolumeFileName(const std::string& FirstVolume, int32_t Number) {
 
 ArchivePlan WriteArchiveFiles(ArchiveWriter& Writer, const std::string& FirstVolume) {
   PendingVolumes Volumes(FirstVolume);
+  Volumes.Recover();
   const ArchivePlan Plan = Volumes.Write(Writer);
   Volumes.Commit(Plan.VolumeCount);
   return Plan;

@@ -124,7 +124,7 @@ std::string VolumeFileName(const std::string& FirstVolume, int32_t Number);
 
 // Writes the archive into files: volume 1 is FirstVolume, volume n VolumeFileName(n). The
 // files replace a medium of that name whole or not at all, the old one's further volumes
-// included (PendingVolumes).
+// included, after what an interrupted run left there is put right (PendingVolumes).
 ArchivePlan WriteArchiveFiles(ArchiveWriter& Writer, const std::string& FirstVolume);
 
 }  // namespace varn

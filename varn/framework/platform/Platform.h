@@ -46,6 +46,15 @@ bool CreateDirectory(const std::string& Path);
 // False when it cannot be done (a directory of the new name, a file in use on Windows, ...).
 bool RenameFile(const std::string& From, const std::string& To);
 
+// Gives the file Existing a second name, Link, in the same directory (a hard link); false when
+// it cannot be done (Link exists, a file system without hard links, ...).
+bool LinkFile(const std::string& Existing, const std::string& Link);
+
+// Has the names in Directory (empty: the current one) written through to the disk, so that the
+// renames made in it survive a crash; false when that fails. On Windows a rename is written
+// through when it returns, and this does nothing.
+bool FlushDirectory(const std::string& Directory);
+
 // What tells one file from another by whatever path it is reached (links included): device and
 // inode number on POSIX, volume serial number and file index on Windows.
 struct FileIdentity {

@@ -25,6 +25,20 @@ bool RenameFile(const std::string& From, const std::string& To) {
   return rename(posix::ToNative(From).c_str(), posix::ToNative(To).c_str()) == 0;
 }
 
+bool LinkFile(const std::string& Existing, const std::string& Link) {
+  if (Existing.empty() || Link.empty()) return false;
+  return link(posix::ToNative(Existing).c_str(), posix::ToNative(Link).c_str()) == 0;
+}
+
+bool FlushDirectory(const std::string& Directory) {
+  const int Fd = open(Directory.empty() ? "." : posix::ToNative(Directory).c_str(),
+                      O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (Fd < 0) return false;
+  const bool Flushed = fsync(Fd) == 0;
+  close(Fd);
+  return Flushed;
+}
+
 std::optional<FileIdentity> IdentifyFile(const std::string& Path) {
   struct stat Status;
   if (Path.empty() || stat(posix::ToNative(Path).c_str(), &Status) != 0) return std::nullopt;

@@ -19,6 +19,14 @@ bool RenameFile(const std::string& From, const std::string& To) {
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+bool LinkFile(const std::string& Existing, const std::string& Link) {
+  return CreateHardLinkA(Link.c_str(), Existing.c_str(), nullptr) != 0;
+}
+
+bool FlushDirectory(const std::string&) {
+  return true;
+}
+
 std::optional<FileIdentity> IdentifyFile(const std::string& Path) {
   // No access asked for: the identity of a file that others hold open can still be read.
   const HANDLE Handle =
