@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -375,11 +376,11 @@ TEST(VarnCli, ExtractsTestsAndFindsVolumesElsewhere) {
   const Outcome Lost = Varn(Dir, {"extract", "--directory", "lost", "media.1"});
   EXPECT_EQ(Lost.Status, 1);
   EXPECT_EQ(Lost.Err,
-            "varn: removed the incomplete file lost/big.bin\n"
             "varn: Could not open the correct disk file 2\n"
             "varn: looked for media.2 in the current directory; give its directory with "
             "--volumes DIR\n");
-  EXPECT_FALSE(testing_support::Exists(Dir / "lost\\big.bin"));
+  EXPECT_EQ(testing_support::SnapshotTree(testing_support::Native(Dir / "lost")).size(), 1u)
+      << "setup.exe, and nothing of big.bin";
   const Outcome Found =
       Varn(Dir, {"extract", "--volumes", "disk2", "--directory", "found", "media.1"});
   EXPECT_EQ(Found.Status, 0) << Found.Err;
@@ -437,11 +438,10 @@ TEST(VarnCli, SealedMediaAreCheckedByTestExtractAndList) {
   EXPECT_EQ(Test.Err, "varn: 1 of 2 files failed the test\n");
   const Outcome Extract = Varn(Dir, {"extract", "--directory", "out", "setup.1"});
   EXPECT_EQ(Extract.Status, 1);
-  EXPECT_EQ(Extract.Err,
-            "varn: removed the damaged file out/big.bin\n"
-            "varn: The file does not match the seal of the archive: big.bin\n");
+  EXPECT_EQ(Extract.Err, "varn: The file does not match the seal of the archive: big.bin\n");
   EXPECT_EQ(ReadFile(Dir / "out\\setup.exe"), std::string(50, 's'));
-  EXPECT_FALSE(testing_support::Exists(Dir / "out\\big.bin")) << "the damaged file is removed";
+  EXPECT_EQ(testing_support::SnapshotTree(testing_support::Native(Dir / "out")).size(), 1u)
+      << "the damaged file never took its name";
   const Outcome Kept =
       Varn(Dir, {"extract", "--keep-incomplete", "--directory", "kept", "setup.1", "big.bin"});
   EXPECT_EQ(Kept.Status, 1);
@@ -830,12 +830,14 @@ TEST(VarnCli, PackRefusesAFileTooLargeFromItsSize) {
   EXPECT_FALSE(testing_support::Exists(Dir / "setup.1"));
 }
 
-TEST(VarnCli, ExtractRemovesTheFileItLeftIncomplete) {
+// A file that is not completed never takes its target's name: after a missing volume, a full
+// disk or an interrupt, nothing of it is left (--keep-incomplete puts it in place and says so).
+TEST(VarnCli, ExtractLeavesNoIncompleteFileUnlessAsked) {
   TempDir Dir;
   const Bytes Big = PackProgramAndBigFile(Dir);
   std::filesystem::rename(testing_support::Native(Dir / "setup.3"),
                           testing_support::Native(Dir / "away.3"));
-  // Removed after a missing volume: ExtractsTestsAndFindsVolumesElsewhere. Kept on request:
+  // Left out after a missing volume: ExtractsTestsAndFindsVolumesElsewhere. Kept on request:
   const Outcome Kept = Varn(Dir, {"extract", "--keep-incomplete", "--directory", "out", "setup.1"});
   EXPECT_EQ(Kept.Err,
             "varn: kept the incomplete file out/big.bin\n"
@@ -843,6 +845,7 @@ TEST(VarnCli, ExtractRemovesTheFileItLeftIncomplete) {
             "varn: looked for setup.3 in the current directory; give its directory with "
             "--volumes DIR\n");
   EXPECT_LT(ReadFile(Dir / "out\\big.bin").size(), Big.size());
+  EXPECT_EQ(Snapshot(Dir, "out").size(), 2u) << "setup.exe and big.bin, no temporary file";
   std::filesystem::rename(testing_support::Native(Dir / "away.3"),
                           testing_support::Native(Dir / "setup.3"));
 
@@ -851,24 +854,92 @@ TEST(VarnCli, ExtractRemovesTheFileItLeftIncomplete) {
   const Outcome Full = RunShell(
       Dir, "ulimit -f 4 && " + Quote(VARN_EXECUTABLE) + " extract --directory full setup.1");
   EXPECT_EQ(Full.Status, 1);
-  EXPECT_EQ(Full.Err,
-            "varn: removed the incomplete file full/big.bin\n"
-            "varn: Disk is full: could not write all of big.bin in full\n");
-  EXPECT_FALSE(testing_support::Exists(Dir / "full\\big.bin"));
+  EXPECT_EQ(Full.Err, "varn: Disk is full: could not write all of big.bin in full\n");
+  const auto Written = Snapshot(Dir, "full");
+  EXPECT_EQ(Written.size(), 1u);
+  EXPECT_EQ(Written.count("setup.exe"), 1u);
 
-  // An interrupt while a large file is being written.
+  // An interrupt while a large file is being written: the temporary file goes with it.
   MakeSparseFile(Dir, "zeros.bin", 100000000);
   ASSERT_EQ(Varn(Dir, {"pack", "--output", "zeros/setup.1", "zeros.bin"}).Status, 0);
   const Outcome Stopped =
       Bash(Dir,
            "\"$VARN\" extract --directory stop zeros/setup.1 2>varn.err &\n"
-           "for i in $(seq 3000); do [ -e stop/zeros.bin ] && break; sleep 0.01; done\n"
+           "for i in $(seq 3000); do [ -n \"$(ls -A stop 2>/dev/null)\" ] && break; sleep 0.01; "
+           "done\n"
            "kill -INT $!; wait $!; echo $?; cat varn.err");
-  EXPECT_EQ(Stopped.Out,
-            "130\n"
-            "varn: removed the incomplete file stop/zeros.bin\n"
-            "varn: interrupted\n");
-  EXPECT_FALSE(testing_support::Exists(Dir / "stop\\zeros.bin"));
+  EXPECT_EQ(Stopped.Out, "130\nvarn: interrupted\n");
+  EXPECT_TRUE(Snapshot(Dir, "stop").empty());
+}
+
+// An existing target is replaced whole, never written through: a hard link to a file elsewhere,
+// a file that another user planted in a shared, sticky directory (which stayed theirs, to change
+// after the seal was checked), and the user's own file when the medium turns out damaged.
+TEST(VarnCli, ExtractReplacesTargetsAndNeverWritesThroughThem) {
+  TempDir Dir;
+  MakeFile(Dir, "setup.sh", Bytes(30, 'n'));
+  MakeFile(Dir, "big.bin", testing_support::RandomBytes(5000, 14));
+  ASSERT_EQ(
+      Varn(Dir, {"pack", "-q", "--volume-size", "2k", "-o", "m/setup.1", "setup.sh", "big.bin"})
+          .Status,
+      0);
+  const std::string Program(30, 'n');
+
+  std::filesystem::create_directories(testing_support::Native(Dir / "outside"));
+  std::filesystem::create_directories(testing_support::Native(Dir / "tg"));
+  testing_support::WriteFile(Dir / "outside\\victim", "victim");
+  std::filesystem::create_hard_link(testing_support::Native(Dir / "outside\\victim"),
+                                    testing_support::Native(Dir / "tg\\setup.sh"));
+  const Outcome Linked = Varn(Dir, {"extract", "-d", "tg", "m/setup.1"});
+  EXPECT_EQ(Linked.Status, 0) << Linked.Err;
+  EXPECT_EQ(ReadFile(Dir / "outside\\victim"), "victim");
+  EXPECT_EQ(ReadFile(Dir / "tg\\setup.sh"), Program);
+
+  // A shared directory as /tmp is, and a file of nobody's in it that anyone may write.
+  const std::string Shared = testing_support::Native(Dir / "shared").string();
+  std::filesystem::create_directories(Shared);
+  std::filesystem::permissions(Shared,
+                               std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
+  std::filesystem::permissions(testing_support::Native(Dir.Path()),
+                               std::filesystem::perms::others_exec,
+                               std::filesystem::perm_options::add);
+  const std::string Plant = "printf planted >" + Quote(Shared + "/setup.sh") + " && chmod 666 " +
+                            Quote(Shared + "/setup.sh");
+  const bool AsNobody =
+      geteuid() == 0 &&
+      std::system("setpriv --reuid=nobody --regid=nogroup --clear-groups true 2>/dev/null") == 0;
+  if (AsNobody) {
+    ASSERT_EQ(
+        std::system(("setpriv --reuid=nobody --regid=nogroup --clear-groups sh -c " + Quote(Plant))
+                        .c_str()),
+        0);
+    struct stat Planted;
+    ASSERT_EQ(stat((Shared + "/setup.sh").c_str(), &Planted), 0);
+    ASSERT_NE(Planted.st_uid, geteuid());
+    const Outcome O = Varn(Dir, {"extract", "-d", "shared", "m/setup.1"});
+    EXPECT_EQ(O.Status, 0) << O.Err;
+    struct stat Extracted;
+    ASSERT_EQ(stat((Shared + "/setup.sh").c_str(), &Extracted), 0);
+    EXPECT_EQ(Extracted.st_uid, geteuid())
+        << "the file is the extracting user's, not the planter's";
+    EXPECT_NE(Extracted.st_ino, Planted.st_ino);
+    EXPECT_EQ(ReadFile(Dir / "shared\\setup.sh"), Program);
+  }
+
+  // A damaged byte of big.bin, and volume 3 missing: the user's big.bin stays as it was.
+  std::filesystem::create_directories(testing_support::Native(Dir / "keep"));
+  testing_support::WriteFile(Dir / "keep\\big.bin", "the user's own");
+  FlipByte(Dir, "m\\setup.2", 100);
+  const Outcome Damaged =
+      Varn(Dir, {"extract", "--overwrite", "always", "-d", "keep", "m/setup.1"});
+  EXPECT_EQ(Damaged.Status, 1);
+  EXPECT_EQ(Damaged.Err, "varn: The file does not match the seal of the archive: big.bin\n");
+  FlipByte(Dir, "m\\setup.2", 100);
+  std::filesystem::remove(testing_support::Native(Dir / "m\\setup.3"));
+  EXPECT_EQ(Varn(Dir, {"extract", "-d", "keep", "m/setup.1"}).Status, 1);
+  EXPECT_EQ(ReadFile(Dir / "keep\\big.bin"), "the user's own");
+  EXPECT_EQ(Snapshot(Dir, "keep").size(), 2u) << "setup.sh and big.bin, no temporary file";
+  if (!AsNobody) GTEST_SKIP() << "the planted file needs root and setpriv to switch to nobody";
 }
 
 // Damage on top of damage: a seal that is wiped out, cut off or hit twice still says the medium

@@ -284,6 +284,7 @@ int RunExtract(const std::vector<std::string>& Arguments) {
   Archive.ExtractDirectory = Directory;
   Archive.Overwrite = Mode;
   Archive.CheckSeal = true;
+  Archive.SafeReplace = true;
   const bool Terminal = platform::IsTerminal(platform::StandardStream::Error);
   VolumeFinder Finder(Volumes, Archive.CompressedFile(),
                       Terminal && platform::IsTerminal(platform::StandardStream::Input));

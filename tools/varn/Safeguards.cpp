@@ -84,27 +84,32 @@ void RefuseOutputVolumes(const std::vector<std::string>& NativePaths,
   }
 }
 
+TExtractingArchive::~TExtractingArchive() {
+  if (!FTemporary.empty()) platform::DeleteFile(FTemporary);
+}
+
 void TExtractingArchive::CleanUp(bool Keep, const char* What) {
-  if (FIncomplete.empty()) return;
-  const char* Done = Keep                                ? "kept"
-                     : platform::DeleteFile(FIncomplete) ? "removed"
-                                                         : "could not remove";
-  std::fprintf(stderr, "varn: %s the %s file %s\n", Done, What,
-               platform::NativePath(FIncomplete).c_str());
-  FIncomplete.clear();
+  if (FTemporary.empty()) return;
+  if (!Keep) {
+    // Nothing of the user's changed: the file never had a name of theirs.
+    if (!platform::DeleteFile(FTemporary))
+      std::fprintf(stderr, "varn: warning: could not remove the temporary file %s\n",
+                   platform::NativePath(FTemporary).c_str());
+  } else if (platform::RenameFile(FTemporary, FTarget)) {
+    std::fprintf(stderr, "varn: kept the %s file %s\n", What,
+                 platform::NativePath(FTarget).c_str());
+  } else {
+    std::fprintf(stderr, "varn: kept the %s file %s, as %s\n", What,
+                 platform::NativePath(FTarget).c_str(), platform::NativePath(FTemporary).c_str());
+  }
+  FTemporary.clear();
+  FTarget.clear();
 }
 
-std::unique_ptr<TStream> TExtractingArchive::CreateDestination(const std::string& Target) {
-  auto Destination = TVarnCompress::CreateDestination(Target);
-  FIncomplete = Target;
-  return Destination;
-}
-
-bool TExtractingArchive::SetDestinationDate(TStream& Destination, int32_t FileDate) {
-  // The content is whole and checked by now: a date the file cannot be given is no reason to
-  // remove it.
-  FIncomplete.clear();
-  return TVarnCompress::SetDestinationDate(Destination, FileDate);
+void TExtractingArchive::DiscardTemporary(const std::string& Temporary, const std::string& Target) {
+  if (!FTemporary.empty()) platform::DeleteFile(FTemporary);
+  FTemporary = Temporary;
+  FTarget = Target;
 }
 
 }  // namespace varn::cli

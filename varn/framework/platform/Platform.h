@@ -46,6 +46,12 @@ bool CreateDirectory(const std::string& Path);
 // False when it cannot be done (a directory of the new name, a file in use on Windows, ...).
 bool RenameFile(const std::string& From, const std::string& To);
 
+// Whether RenameFile may put a new file in place of what is at Path where CreateFile would have
+// written it: true when nothing is there or a regular file that is not read-only; false for a
+// directory, a symbolic link, a device, and on Windows a hidden or system file or a reparse
+// point, which CreateFile refuses too.
+bool CanReplaceFile(const std::string& Path);
+
 // Gives the file Existing a second name, Link, in the same directory (a hard link); false when
 // it cannot be done (Link exists, a file system without hard links, ...).
 bool LinkFile(const std::string& Existing, const std::string& Link);
