@@ -326,11 +326,12 @@ TEST(VarnCli, OldFileDatesAreClampedWithAWarningOnStderr) {
 TEST(VarnCli, JsonEscapesNamesAndShowsTheAnsiCodePageAsUtf8) {
   TempDir Dir;
   MakeFile(Dir, "a", Bytes(1, 'a'));
-  const Outcome Pack = Varn(Dir, {"pack", "--no-seal", "--name", "q\"\\\u20AC\u00E9Z=a", "a"});
+  const Outcome Pack = Varn(Dir, {"pack", "--no-seal", "--name", "q'\\\u20AC\u00E9Z=a", "a"});
   EXPECT_EQ(Pack.Status, 0) << Pack.Err;
-  // pack writes no control character; a medium made elsewhere may hold one.
+  // pack writes no control character nor '"'; a medium made elsewhere may hold them.
   std::string Volume = ReadFile(Dir / "setup.1");
-  ASSERT_EQ(Volume.substr(26, 6), "q\"\\\x80\xE9Z");
+  ASSERT_EQ(Volume.substr(26, 6), "q'\\\x80\xE9Z");
+  Volume[27] = '"';
   Volume[31] = '\x01';
   testing_support::WriteFile(Dir / "setup.1", Volume);
   const Outcome List = Varn(Dir, {"list", "--json", "setup.1"});
@@ -789,6 +790,16 @@ TEST(VarnCli, PackRefusesNamesThatCouldNeverBeExtracted) {
        "the part that extraction keeps, \"\", is empty or only blanks and dots"},
       {"sub\\COM1.txt", "sub\\COM1.txt",
        "the part that extraction keeps, \"COM1.txt\", is a Windows device name"},
+      // What Windows cannot create, or creates under another name.
+      {"a<b>.txt", "a<b>.txt", "it holds a <, which Windows does not allow in a name"},
+      {"q\"x.txt", "q\"x.txt", "it holds a \", which Windows does not allow in a name"},
+      {"p|q", "p|q", "it holds a |, which Windows does not allow in a name"},
+      {"why?", "why?", "it holds a ?, which Windows does not allow in a name"},
+      {"x\\*", "x\\*", "it holds a *, which Windows does not allow in a name"},
+      {"a.txt.", "a.txt.", "it ends in a dot, which Windows drops from a name"},
+      {"a.txt ", "a.txt ", "it ends in a blank, which Windows drops from a name"},
+      {"dir\\a.", "dir\\a.",
+       "the part that extraction keeps, \"a.\", ends in a dot, which Windows drops from a name"},
   };
   for (const Refused& R : Names) {
     const Outcome O = Varn(Dir, {"pack", "--name", R.Name + "=a", "a"});
@@ -798,7 +809,14 @@ TEST(VarnCli, PackRefusesNamesThatCouldNeverBeExtracted) {
   }
   const std::vector<std::pair<std::vector<std::string>, std::string>> Cases = {
       {{"--name", "one\\X.txt=a", "--name", "two\\x.TXT=b", "a", "b"},
-       "varn: Two files would be extracted as \"x.TXT\": a and b\n"},
+       "varn: Two files would be extracted as one on Windows, which takes \"X.txt\" and "
+       "\"x.TXT\" for one name: a and b\n"},
+      {{"--name", "one\\x.txt=a", "--name", "two\\x.txt=b", "a", "b"},
+       "varn: Two files would be extracted as \"x.txt\": a and b\n"},
+      // Windows folds the letters of the code page, not ASCII alone.
+      {{"--name", "\u00E9t\u00E9.txt=a", "--name", "\u00C9T\u00C9.txt=b", "a", "b"},
+       "varn: Two files would be extracted as one on Windows, which takes \"\u00E9t\u00E9.txt\" "
+       "and \"\u00C9T\u00C9.txt\" for one name: a and b\n"},
       {{"c:olon.txt"},
        "varn: Cannot pack c:olon.txt under its own name: it holds a :, after which extraction "
        "would cut it; give it a name with --name\n"},
@@ -940,6 +958,61 @@ TEST(VarnCli, ExtractReplacesTargetsAndNeverWritesThroughThem) {
   EXPECT_EQ(ReadFile(Dir / "keep\\big.bin"), "the user's own");
   EXPECT_EQ(Snapshot(Dir, "keep").size(), 2u) << "setup.sh and big.bin, no temporary file";
   if (!AsNobody) GTEST_SKIP() << "the planted file needs root and setpriv to switch to nobody";
+}
+
+// A medium's own volumes are never extraction targets: extracting in the medium's directory, or
+// over a hard link to a volume, refuses those files by name and extracts the others; and pack
+// refuses to store a file under the name of one of the volumes it writes.
+TEST(VarnCli, TheMediumsOwnVolumesAreNoTargets) {
+  TempDir Dir;
+  std::filesystem::create_directories(testing_support::Native(Dir / "m"));
+  hand_laid::Write(Dir / "m\\setup",
+                   {hand_laid::LiteralEntry("setup.1", hand_laid::Bytes("first")),
+                    hand_laid::LiteralEntry("other.txt", hand_laid::Bytes("other")),
+                    hand_laid::LiteralEntry("setup.2", testing_support::RandomBytes(600, 15))},
+                   600);
+  ASSERT_TRUE(testing_support::Exists(Dir / "m\\setup.2"));
+  const auto Medium = Snapshot(Dir, "m");
+  const Outcome InPlace = RunShell(Dir, "(cd m && " + Quote(VARN_EXECUTABLE) + " extract setup.1)");
+  EXPECT_EQ(InPlace.Status, 1);
+  EXPECT_EQ(InPlace.Err,
+            "varn: the archive has no seal: only the sizes of its files can be checked\n"
+            "varn: Cannot extract setup.1 over setup.1: it is volume 1 of the medium being read\n"
+            "varn: Cannot extract setup.2 over setup.2: it is volume 2 of the medium being read\n"
+            "varn: 2 files were not extracted, to keep the medium whole\n");
+  EXPECT_EQ(testing_support::TreeDifferences(Medium, Snapshot(Dir, "m")),
+            std::vector<std::string>{"added other.txt"});
+
+  std::filesystem::create_directories(testing_support::Native(Dir / "out"));
+  std::filesystem::create_hard_link(testing_support::Native(Dir / "m\\setup.2"),
+                                    testing_support::Native(Dir / "out\\other.txt"));
+  const Outcome Linked = Varn(Dir, {"extract", "-q", "-d", "out", "m/setup.1", "other.txt"});
+  EXPECT_EQ(Linked.Status, 1);
+  EXPECT_EQ(Linked.Err,
+            "varn: Cannot extract other.txt over out/other.txt: it is m/setup.2, volume 2 of the "
+            "medium being read\n"
+            "varn: 1 file was not extracted, to keep the medium whole\n");
+  EXPECT_EQ(Snapshot(Dir, "m").at("setup.2"), Medium.at("setup.2"));
+
+  MakeFile(Dir, "f", testing_support::RandomBytes(3000, 16));
+  const std::vector<std::pair<std::vector<std::string>, std::string>> Refused = {
+      {{"--name", "setup.1=f"}, "volume 1 of the medium, p/setup.1"},
+      {{"--volume-size", "2k", "--name", "x\\SETUP.2=f"}, "volume 2 of the medium, p/setup.2"},
+  };
+  for (const auto& [Options, Volume] : Refused) {
+    std::vector<std::string> Pack = {"pack", "-o", "p/setup.1"};
+    Pack.insert(Pack.end(), Options.begin(), Options.end());
+    Pack.push_back("f");
+    const Outcome O = Varn(Dir, Pack);
+    EXPECT_EQ(O.Status, 1) << Volume;
+    EXPECT_EQ(O.Err, "varn: The archived name \"" +
+                         Options.back().substr(0, Options.back().find('=')) +
+                         "\" of f is the name of " + Volume +
+                         ": extracted beside it, the file would replace that volume\n");
+  }
+  EXPECT_FALSE(testing_support::Exists(Dir / "p"));
+  // The name of a volume this medium does not have is a name like any other.
+  EXPECT_EQ(Varn(Dir, {"pack", "-q", "-o", "p/setup.1", "--name", "setup.2=f", "f"}).Status, 0);
 }
 
 // Damage on top of damage: a seal that is wiped out, cut off or hit twice still says the medium

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include <varn/archive/ArchiveWriter.h>
 #include <varn/archive/TargetPath.h>
 #include <varn/archive/cmp_TVarnCompress.h>
 #include <varn/framework/ProgressLine.h>
@@ -260,6 +261,58 @@ std::string DiskFullMessage(const std::string& Target) {
          (Directory.empty() ? "the current directory" : platform::NativePath(Directory));
 }
 
+// Takes out of the selection every file whose target is one of the medium's own volumes (the
+// same file, by whatever name it is reached, beside the archive or in VolumesDirectory):
+// writing it would destroy the medium while it is read. Says so for each, and returns how many.
+int32_t RefuseVolumeTargets(TVarnCompress& Archive, const std::string& VolumesDirectory) {
+  int32_t Last = 1;
+  for (int32_t I = 0; I < Archive.Headers().Count(); ++I) {
+    const TFileHeaderRecord& Header = Archive.Headers().GetFileHeaders(I).Record;
+    Last = std::max<int32_t>({Last, Header.FirstDisk(), Header.LastDisk()});
+  }
+  struct Volume {
+    int32_t Number;
+    std::string Path;
+    platform::FileIdentity Identity;
+  };
+  std::vector<Volume> Volumes;
+  std::vector<std::string> Places = {DirectoryPart(Archive.CompressedFile())};
+  if (!VolumesDirectory.empty()) Places.push_back(AddBackslash(VolumesDirectory));
+  for (int32_t Number = 1; Number <= std::min(Last, MaxVolumes); ++Number)
+    for (const std::string& Place : Places) {
+      const std::string Path =
+          Place + FileNamePart(VolumeFileName(Archive.CompressedFile(), Number));
+      if (const auto Identity = platform::IdentifyFile(Path))
+        Volumes.push_back({Number, Path, *Identity});
+    }
+  int32_t Refused = 0;
+  std::vector<std::string>& Selected = Archive.FilesToProcess();
+  for (auto It = Selected.begin(); It != Selected.end();) {
+    const int32_t Index = Archive.Headers().IndexOfName(It->substr(0, It->find(';')));
+    const std::string Target =
+        Index < 0 ? std::string()
+                  : AddBackslash(Archive.ExtractDirectory) +
+                        TargetFileName(Archive.Headers().GetFileHeaders(Index).Record.FileName());
+    const platform::FileIdentity Identity =
+        Target.empty() ? platform::FileIdentity{}
+                       : platform::IdentifyFile(Target).value_or(platform::FileIdentity{});
+    const auto Same = std::find_if(Volumes.begin(), Volumes.end(),
+                                   [&](const Volume& V) { return V.Identity == Identity; });
+    if (Identity == platform::FileIdentity{} || Same == Volumes.end()) {
+      ++It;
+      continue;
+    }
+    const std::string Shown = platform::NativePath(Target);
+    const std::string Volume = platform::NativePath(Same->Path);
+    Note("Cannot extract " + ShownName(*It) + " over " + Shown + ": it is " +
+         (Volume == Shown ? "" : Volume + ", ") + "volume " + std::to_string(Same->Number) +
+         " of the medium being read");
+    It = Selected.erase(It);
+    ++Refused;
+  }
+  return Refused;
+}
+
 int RunExtract(const std::vector<std::string>& Arguments) {
   const ParsedArguments Parsed =
       ParseArguments(Arguments, {"--directory", "--overwrite", "--volumes", "--codepage"},
@@ -296,7 +349,7 @@ int RunExtract(const std::vector<std::string>& Arguments) {
     Bar.Show(Stats);
   };
   // A target that existed and saw no OnReplace was kept.
-  int32_t Written = 0, Kept = 0;
+  int32_t Written = 0, Kept = 0, Refused = 0;
   bool Existed = false, Replaced = false;
   std::string Target;
   Archive.OnBeforeExtracting = [&](TVarnCompress& V, const TlzhFileStats&) {
@@ -332,6 +385,7 @@ int RunExtract(const std::vector<std::string>& Arguments) {
         }
       }
       if (!Quiet && !SealRemark(Archive.Seal()).empty()) Note(SealRemark(Archive.Seal()));
+      Refused = RefuseVolumeTargets(Archive, Volumes);
       Bar.SetTotal(SelectedSize(Archive, Archive.FilesToProcess()));
       Archive.Extract();
     });
@@ -364,6 +418,9 @@ int RunExtract(const std::vector<std::string>& Arguments) {
   if (!Quiet)
     Tell("extracted " + std::to_string(Written) + (Written == 1 ? " file" : " files") +
          (Kept ? ", kept " + std::to_string(Kept) + " existing" : ""));
+  if (Refused)
+    throw Exception(std::to_string(Refused) + (Refused == 1 ? " file was" : " files were") +
+                    " not extracted, to keep the medium whole");
   return 0;
 }
 

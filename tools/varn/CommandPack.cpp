@@ -135,13 +135,17 @@ int RunPack(const std::vector<std::string>& Arguments) {
   Writer.VolumeSize = VolumeSize;
   Writer.Seal = Seal;
   Writer.OnWarning = [](const std::string& Message) { Note("warning: " + Message); };
+  // Nothing is made, the directory included, before the layout has passed every check.
+  Writer.OnPlanned = [&](const ArchivePlan& Plan) {
+    RefuseVolumeNames(Writer.Members, Plan, FirstVolume);
+    CreateOutputDirectory(FirstVolume.substr(0, FirstVolume.find_last_of("\\/") + 1));
+  };
   for (size_t I = 0; I < Paths.size(); ++I) {
     ArchiveMember Member =
         MemberFromFile(platform::InternalPath(Paths[I]), Names[I], ReadFileVersion);
     Member.OpenData = Interruptible(std::move(Member.OpenData));
     Writer.Members.push_back(std::move(Member));
   }
-  CreateOutputDirectory(FirstVolume.substr(0, FirstVolume.find_last_of("\\/") + 1));
   const ArchivePlan Plan = Pending.Write(Writer);
   EndIfInterrupted();
   const PendingVolumes::Outcome Replaced = Pending.Commit(Plan.VolumeCount);
@@ -162,8 +166,10 @@ const Command PackCommand = {
     "under its base name, with its modification time and, for a Windows executable with\n"
     "version information, its file version. Directories are not packed, nor entered: list the\n"
     "files, e.g. varn pack setup.exe $(find data -type f). Names must differ in more than case\n"
-    "and directory. A name that extraction could never write (a device name such as CON, \"..\",\n"
-    "a control character, \"/\" or \";\") is refused.\n"
+    "(of every letter of the code page, as Windows folds it) and directory. A name that\n"
+    "extraction could never write on Windows (a device name such as CON, \"..\", a control\n"
+    "character, \"/\", \";\", one of < > \" | ? *, a dot or a blank at its end, or the name of a\n"
+    "volume of the medium) is refused.\n"
     "The volumes are written under temporary names and replace an existing medium of the same\n"
     "name only when all are complete, volume 1 last; the old medium's further volumes (those its\n"
     "catalogue names, no other file) are then removed, and named on stderr. A failure or an\n"

@@ -5,7 +5,10 @@
 #include <utility>
 
 #include <varn/archive/ArchiveWriter.h>
+#include <varn/archive/TargetPath.h>
 #include <varn/framework/platform/Platform.h>
+#include <varn/support/PathHelpers.h>
+#include "tools/varn/Cli.h"
 
 namespace varn::cli {
 namespace {
@@ -81,6 +84,19 @@ void RefuseOutputVolumes(const std::vector<std::string>& NativePaths,
         throw Exception("Cannot pack " + Path + ": it is " +
                         platform::NativePath(VolumeFileName(FirstVolume, Number)) +
                         ", which writing the medium would replace or remove");
+  }
+}
+
+void RefuseVolumeNames(const std::vector<ArchiveMember>& Members, const ArchivePlan& Plan,
+                       const std::string& FirstVolume) {
+  for (int32_t Number = 1; Number <= Plan.VolumeCount; ++Number) {
+    const std::string Volume = FileNamePart(VolumeFileName(FirstVolume, Number));
+    for (const ArchiveMember& Member : Members)
+      if (platform::UpperCaseName(TargetFileName(Member.Name)) == platform::UpperCaseName(Volume))
+        throw Exception("The archived name \"" + ShownName(Member.Name) + "\" of " + Member.Origin +
+                        " is the name of volume " + std::to_string(Number) + " of the medium, " +
+                        platform::NativePath(VolumeFileName(FirstVolume, Number)) +
+                        ": extracted beside it, the file would replace that volume");
   }
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include <varn/archive/ArchiveWriter.h>
 #include <varn/archive/cmp_TVarnCompress.h>
 #include <varn/framework/Streams.h>
 
@@ -35,6 +36,12 @@ std::string ArchivedName(const std::string& Native);
 // would destroy it.
 void RefuseOutputVolumes(const std::vector<std::string>& NativePaths,
                          const std::string& FirstVolume);
+
+// Exception when the name that extraction writes of one of the members is, Windows' case folding
+// aside, the name of one of the Plan's volumes of the medium whose volume 1 is FirstVolume:
+// extracted beside the medium, it would replace that volume.
+void RefuseVolumeNames(const std::vector<ArchiveMember>& Members, const ArchivePlan& Plan,
+                       const std::string& FirstVolume);
 
 // The archive component as varn extract uses it, with SafeReplace: the temporary file of a file
 // that was not completed stays in hand until CleanUp says what becomes of it.

@@ -55,15 +55,22 @@ void CheckMembers(const std::vector<ArchiveMember>& Members) {
                            (M.Origin.empty() ? "" : " of " + M.Origin) +
                            " could never be extracted: " + Problem);
     // Extraction writes only the part after the last '\' or ':', so two names that differ
-    // before it would land on one file.
-    const std::string Target = FoldAscii(TargetFileName(M.Name));
+    // before it would land on one file; and Windows takes names that differ only in the case of
+    // letters of the code page for one.
+    const std::string Target = TargetFileName(M.Name);
+    const std::string Folded = platform::UpperCaseName(Target);
     for (size_t J = 0; J < I; ++J) {
       if (FoldAscii(Members[J].Name) == FoldAscii(M.Name))
         throw EArchiveWriter("Two files would be archived as " + Quoted(M.Name) + ": " +
                              Describe(Members[J]) + " and " + Describe(M));
-      if (FoldAscii(TargetFileName(Members[J].Name)) == Target)
-        throw EArchiveWriter("Two files would be extracted as " + Quoted(TargetFileName(M.Name)) +
-                             ": " + Describe(Members[J]) + " and " + Describe(M));
+      const std::string Other = TargetFileName(Members[J].Name);
+      if (Other == Target)
+        throw EArchiveWriter("Two files would be extracted as " + Quoted(Target) + ": " +
+                             Describe(Members[J]) + " and " + Describe(M));
+      if (platform::UpperCaseName(Other) == Folded)
+        throw EArchiveWriter("Two files would be extracted as one on Windows, which takes " +
+                             Quoted(Other) + " and " + Quoted(Target) +
+                             " for one name: " + Describe(Members[J]) + " and " + Describe(M));
     }
   }
 }
@@ -328,6 +335,7 @@ ArchivePlan ArchiveWriter::Write(const CreateVolumeFunction& CreateVolume) {
     M.FileDate = Date;
   }
   ArchivePlan Plan = PlanArchive(Planned, Sizes, VolumeSize, Seal);
+  if (OnPlanned) OnPlanned(Plan);
   if (OnWarning)
     for (const std::string& Warning : Warnings)
       OnWarning(Warning);

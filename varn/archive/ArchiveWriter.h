@@ -14,7 +14,8 @@
 // 2^31-1 (from the size of a member's stream before it is read, where the stream knows it); a blank
 // name or one of more than 103 characters; a version of more than 22; a name that could never be
 // extracted (ArchivedNameProblem); two members with the same name (the reader would only ever find
-// the first), or whose names extraction writes as one file; a first volume too small for the whole
+// the first), or whose names extraction writes as one file, on Windows too (letters folded through
+// the code page of names: platform::UpperCaseName); a first volume too small for the whole
 // catalogue (and seal).
 #include <cstdint>
 #include <functional>
@@ -102,6 +103,9 @@ class ArchiveWriter {
   bool Seal = false;
   std::vector<ArchiveMember> Members;
   std::function<void(const std::string& Message)> OnWarning;
+  // Called with the layout once it is known, before any volume is created: an exception from it
+  // ends the write there (a caller's own refusal of what the layout shows).
+  std::function<void(const ArchivePlan& Plan)> OnPlanned;
 
   // Checks everything, then creates volumes 1, 2, ... through CreateVolume (each only when its
   // first byte is due) and fills them. Returns the layout written.

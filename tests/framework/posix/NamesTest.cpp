@@ -87,4 +87,23 @@ TEST_F(Names, KeepPathsWhoseNamesTheCodePageLacks) {
   EXPECT_EQ(platform::NativePath("dir\\\x01..\\\x01x"), "dir/\x01../\x01x");
 }
 
+// As Windows folds names: the code page's letters, not ASCII alone.
+TEST_F(Names, FoldNamesToUpperCaseThroughTheCodePage) {
+  struct Case {
+    uint32_t CodePage;
+    std::string Name, Upper;
+  };
+  const std::vector<Case> Cases = {
+      {1252, "caf\xE9 \xFF.txt", "CAF\xC9 \x9F.TXT"},
+      // ß and µ have no upper case of their own in 1252; an undefined byte stays.
+      {1252, "\xDF\xB5\x81", "\xDF\xB5\x81"},
+      {1251, "\xEF\xF0\xE8\xE2\xE5\xF2", "\xCF\xD0\xC8\xC2\xC5\xD2"},
+      {437, "\x82t\x82", "\x90T\x90"},
+  };
+  for (const Case& C : Cases) {
+    ASSERT_TRUE(platform::SetNameCodePage(C.CodePage));
+    EXPECT_EQ(platform::UpperCaseName(C.Name), C.Upper) << C.CodePage;
+  }
+}
+
 }  // namespace

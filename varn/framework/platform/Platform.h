@@ -170,6 +170,12 @@ std::optional<std::string> InternalText(const std::string& Native);
 // 8-bit text as UTF-8 on every platform (for JSON), undefined bytes as \xNN.
 std::string Utf8Text(const std::string& Text);
 
+// A name (8-bit text in the code page of names) with every letter in upper case as Windows
+// folds names when it compares them: the letters of the code page, not only ASCII (é to É in
+// 1252). A character whose upper case the code page lacks stays as it is. Two names that come
+// out equal are one file on Windows.
+std::string UpperCaseName(const std::string& Name);
+
 // The columns that native text takes on a terminal: one per character.
 size_t NativeTextWidth(const std::string& Native);
 

@@ -2,6 +2,8 @@
 // come from iconv, one byte at a time, when the code page is chosen.
 #include <errno.h>
 #include <iconv.h>
+#include <locale.h>
+#include <wctype.h>
 
 #include <array>
 #include <map>
@@ -111,13 +113,78 @@ std::optional<std::string> ToInternal(std::string_view Native, ControlCharacters
   return Out;
 }
 
+// One character's code point from its UTF-8, or nothing when it is not one character.
+std::optional<char32_t> CodePoint(const std::string& Utf8) {
+  if (Utf8.empty()) return std::nullopt;
+  const auto Lead = static_cast<uint8_t>(Utf8[0]);
+  const size_t Length = Lead < 0x80 ? 1 : Lead < 0xE0 ? 2 : Lead < 0xF0 ? 3 : 4;
+  if (Utf8.size() != Length) return std::nullopt;
+  char32_t Code = Length == 1 ? Lead : Lead & (0x7F >> Length);
+  for (size_t I = 1; I < Length; ++I)
+    Code = (Code << 6) | (static_cast<uint8_t>(Utf8[I]) & 0x3F);
+  return Code;
+}
+
+std::string Utf8Of(char32_t Code) {
+  std::string Out;
+  if (Code < 0x80) {
+    Out += static_cast<char>(Code);
+  } else if (Code < 0x800) {
+    Out += static_cast<char>(0xC0 | (Code >> 6));
+    Out += static_cast<char>(0x80 | (Code & 0x3F));
+  } else if (Code < 0x10000) {
+    Out += static_cast<char>(0xE0 | (Code >> 12));
+    Out += static_cast<char>(0x80 | ((Code >> 6) & 0x3F));
+    Out += static_cast<char>(0x80 | (Code & 0x3F));
+  } else {
+    Out += static_cast<char>(0xF0 | (Code >> 18));
+    Out += static_cast<char>(0x80 | ((Code >> 12) & 0x3F));
+    Out += static_cast<char>(0x80 | ((Code >> 6) & 0x3F));
+    Out += static_cast<char>(0x80 | (Code & 0x3F));
+  }
+  return Out;
+}
+
+// The upper case of each byte of the current code page, through Unicode's simple case mapping,
+// as Windows' table of upper-case letters has it.
+std::array<uint8_t, 256> UpperCaseTable() {
+  std::array<uint8_t, 256> Table;
+  for (int Byte = 0; Byte < 256; ++Byte)
+    Table[Byte] = static_cast<uint8_t>(Byte >= 'a' && Byte <= 'z' ? Byte - 32 : Byte);
+  static const locale_t Unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+  if (!Unicode) return Table;
+  const CodePageTables& Tables = Current();
+  for (int Byte = 128; Byte < 256; ++Byte) {
+    const auto Code = CodePoint(Tables.Utf8[Byte]);
+    if (!Code) continue;
+    const auto Upper = static_cast<char32_t>(towupper_l(static_cast<wint_t>(*Code), Unicode));
+    const auto Found = Tables.Bytes.find(Utf8Of(Upper));
+    if (Found != Tables.Bytes.end()) Table[Byte] = Found->second;
+  }
+  return Table;
+}
+
+std::array<uint8_t, 256>& CurrentUpperCase() {
+  static std::array<uint8_t, 256> Table = UpperCaseTable();
+  return Table;
+}
+
 }  // namespace
+
+std::string UpperCaseName(const std::string& Name) {
+  const std::array<uint8_t, 256>& Table = CurrentUpperCase();
+  std::string Out = Name;
+  for (char& C : Out)
+    C = static_cast<char>(Table[static_cast<uint8_t>(C)]);
+  return Out;
+}
 
 bool SetNameCodePage(uint32_t CodePage) {
   auto Tables = TablesFromIconv(CodePage);
   if (!Tables) return false;
   Current() = std::move(*Tables);
   CurrentCodePage = CodePage;
+  CurrentUpperCase() = UpperCaseTable();
   return true;
 }
 

@@ -64,6 +64,28 @@ std::string Utf8Text(const std::string& Text) {
   return Out;
 }
 
+std::string UpperCaseName(const std::string& Name) {
+  std::string Out = Name;
+  for (char& C : Out) {
+    if (C >= 'a' && C <= 'z') {
+      C = static_cast<char>(C - 32);
+      continue;
+    }
+    if (static_cast<uint8_t>(C) < 0x80) continue;
+    // One character at a time: one whose upper case the code page lacks stays as it is.
+    wchar_t Wide = 0;
+    if (MultiByteToWideChar(ChosenCodePage, MB_ERR_INVALID_CHARS, &C, 1, &Wide, 1) != 1) continue;
+    CharUpperBuffW(&Wide, 1);
+    char Back = 0;
+    BOOL Lossy = FALSE;
+    if (WideCharToMultiByte(ChosenCodePage, WC_NO_BEST_FIT_CHARS, &Wide, 1, &Back, 1, nullptr,
+                            &Lossy) == 1 &&
+        !Lossy)
+      C = Back;
+  }
+  return Out;
+}
+
 size_t NativeTextWidth(const std::string& Native) {
   return Native.size();
 }
