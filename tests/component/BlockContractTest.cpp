@@ -140,7 +140,7 @@ TEST_F(BlockContract, AnEndlessVolumeIsReadOnlyAsFarAsTheFileCanReach) {
   // stated size, and reading soon after.
   const auto Content = RandomBytes(300000, 5);
   Archive({LiteralEntry("data.bin", Content)}, 65536);
-  const std::string Third = testing_support::Native(Dir / "setup.3");
+  const std::string Third = testing_support::Native(Dir / "setup.3").string();
   fs::resize_file(Third, 0);
   fs::resize_file(Third, 64 << 20);
   Select({"data.bin"});

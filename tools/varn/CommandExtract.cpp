@@ -138,8 +138,8 @@ class VolumeFinder {
       return std::string();
     const std::string Ended = platform::NativePath(
         ReplaceExtension(Archive.CompressedFile(), "." + std::to_string(Number - 1)));
-    if (!Archive.VolumeReadError().empty())
-      return "reading " + Ended + " failed: " + Archive.VolumeReadError();
+    if (Archive.VolumeReadError() != 0)
+      return "reading " + Ended + " failed: " + platform::ErrorText(Archive.VolumeReadError());
     return Ended + " ends before the data of " + ShownName(Header->Record.FileName()) +
            " does: the medium is truncated";
   }

@@ -129,9 +129,10 @@ class TVarnCompress : public TVarnStreamCompress {
   const TSealReading& Seal() const { return FSeal; }
   const TFileHeader* CurrentHeader() const { return FCurrentHeader; }
   // When a read of the volume that the current file's data was last read from failed (rather
-  // than met the volume's end) and so moved the input on to the next volume: the system's words
-  // for it; empty otherwise. Says why a volume was asked for past the file's LastDisk.
-  const std::string& VolumeReadError() const { return FVolumeReadError; }
+  // than met the volume's end) and so moved the input on to the next volume: the system's code
+  // for it (platform::ErrorText words it); 0 otherwise. Says why a volume was asked for past the
+  // file's LastDisk.
+  int32_t VolumeReadError() const { return FVolumeReadError; }
 
  protected:
   // Opens volume Number (found by name, then through OnNewDisk, at most 4 attempts) into
@@ -181,7 +182,7 @@ class TVarnCompress : public TVarnStreamCompress {
   TSealReading FSeal;
   bool FSealRead = false;  // the loaded catalogue's seal was looked for
   TSealedFileCheck FSealCheck;
-  std::string FVolumeReadError;
+  int32_t FVolumeReadError = 0;
 };
 
 }  // namespace varn

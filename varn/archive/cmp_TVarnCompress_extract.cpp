@@ -1,7 +1,6 @@
 // Extraction: Extract, OpenVolume, the decoder's read and write handlers, the done report.
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 
 #include <varn/archive/TargetPath.h>
 #include <varn/archive/cmp_TVarnCompress.h>
@@ -49,8 +48,9 @@ std::unique_ptr<TFileStream> CreateTemporaryBeside(const std::string& Target, st
         0x9E3779B97F4A7C15u * ++Counter;
     Mixed = (Mixed ^ (Mixed >> 30)) * 0xBF58476D1CE4E5B9u;
     Mixed = (Mixed ^ (Mixed >> 27)) * 0x94D049BB133111EBu;
-    char Suffix[24];
-    std::snprintf(Suffix, sizeof Suffix, "%08x", static_cast<uint32_t>(Mixed ^ (Mixed >> 32)));
+    std::string Suffix;
+    for (int Digit = 0; Digit < 8; ++Digit, Mixed >>= 4)
+      Suffix += "0123456789abcdef"[Mixed & 15];
     Name = DirectoryPart(Target) + ".varn-" + Suffix + ".tmp";
     try {
       return std::make_unique<TFileStream>(Name, TFileMode::fmCreateNew);
@@ -133,7 +133,7 @@ void TVarnCompress::WriteCurrentFile(const std::string& Target) {
     if (!Temporary.empty()) DiscardTemporary(Temporary, Target);
   });
   const TFileHeaderRecord& Header = FCurrentHeader->Record;
-  FVolumeReadError.clear();
+  FVolumeReadError = 0;
   OpenVolume(FSourceFile, Header.FirstDisk() == 0 ? 1 : Header.FirstDisk(), FCompressedFile);
   FCurrentDisk = Header.FirstDisk();
 

@@ -93,9 +93,11 @@ FileHandle CreateNewFile(const std::string& Path);
 // The number of bytes read (0 at the end), or -1 when the call fails.
 int32_t ReadFile(FileHandle File, void* Buffer, int32_t Count);
 
-// The system's own words for why the last call of this layer that failed did (strerror,
-// FormatMessage), to be read right after it: for a message that says more than "it failed".
-std::string LastErrorText();
+// The system's code for why the last call of this layer that failed did (errno, GetLastError),
+// to be read right after it; and the system's own words for such a code (strerror,
+// FormatMessage), for a message that says more than "it failed".
+int32_t LastErrorCode();
+std::string ErrorText(int32_t Code);
 
 // The number of bytes stored, which is less than Count when the disk is full; -1 on failure.
 int32_t WriteFile(FileHandle File, const void* Buffer, int32_t Count);

@@ -156,8 +156,12 @@ int32_t ReadFile(FileHandle File, void* Buffer, int32_t Count) {
   return Done;
 }
 
-std::string LastErrorText() {
-  return std::strerror(errno);
+int32_t LastErrorCode() {
+  return errno;
+}
+
+std::string ErrorText(int32_t Code) {
+  return std::strerror(Code);
 }
 
 int32_t WriteFile(FileHandle File, const void* Buffer, int32_t Count) {
