@@ -116,6 +116,7 @@ const TFormLayout<TForm1, 4> TForm1::Layout = {
                Form.VarnCompress1.Abort = false;
                Form.VarnCompress1.Overwrite = owAlways;
                Form.VarnCompress1.CheckSeal = true;
+               Form.VarnCompress1.SafeReplace = true;
                Form.VarnCompress1.OnStatus = [&Form](TVarnCompress& VarnCompress,
                                                      const TlzhFileStats& FileStats) {
                  Form.VarnCompress1Status(VarnCompress, FileStats);

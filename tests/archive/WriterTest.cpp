@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <limits>
 #include <map>
 
 #include <varn/archive/ArchiveSeal.h>
@@ -14,6 +16,7 @@
 #include <varn/support/PathHelpers.h>
 #include "tests/archive/ArchiveFixtures.h"
 #include "tests/common/TestSupport.h"
+#include "tests/common/TreeSnapshot.h"
 
 using namespace varn;
 
@@ -384,6 +387,11 @@ TEST(ArchiveWriter, RefusesWhatTheFormatCannotHold) {
   EXPECT_EQ(Write({InMemory("a", testing_support::RandomBytes(50000, 6))}, 169),
             "The archive would need 333 volumes of 169 bytes; a catalogue names at most 255");
   EXPECT_EQ(Write({InMemory("a", {})}, -1), "The volume size must not be negative");
+  for (const int64_t Size : {MaxVolumeSize + 1, std::numeric_limits<int64_t>::max()})
+    EXPECT_EQ(Write({InMemory("a", {})}, Size),
+              "The volume size of " + std::to_string(Size) +
+                  " bytes is more than the format can use: the offsets in a volume go up to "
+                  "2147483647, so a volume holds at most 2147483648 bytes (2g)");
   // Refused from its size: not a byte of it is read.
   class HugeStream : public TStream {
    public:
@@ -513,6 +521,60 @@ TEST(ArchiveFiles, PacksFilesWithTheirTimesIntoNamedVolumes) {
   ExpectReadsBack(Volumes, {"setup.exe", "empty.txt"}, {Program, Bytes()});
   EXPECT_EQ(Plan.Headers[1].Version(), "1.2.3.4");
   EXPECT_EQ(varn::VolumeFileName("C:\\media\\setup.1", 12), "C:\\media\\setup.12");
+}
+
+// A volume that cannot be put in place halfway through a replacement: the old medium comes
+// back, and the message says it is whole only when it is.
+TEST(ArchiveFiles, AReplacementThatFailsHalfwayPutsTheOldMediumBack) {
+  const auto Medium = [](uint32_t Seed) {
+    ArchiveWriter W;
+    W.VolumeSize = 1024;
+    ArchiveMember M;
+    M.Name = "data.bin";
+    M.FileDate = 44000.5;
+    const Bytes Data = testing_support::RandomBytes(3000, Seed);
+    M.OpenData = [Data] { return std::make_unique<TMemoryStream>(Data); };
+    W.Members = {M};
+    return W;
+  };
+  struct Case {
+    bool RestoreFails;
+    std::string Message;  // after the directory, in the native form
+  };
+  const std::string Sep = testing_support::Native("a\\b").string().substr(1, 1);
+  const std::vector<Case> Cases = {
+      {false, "setup.3; the old medium was left as it was"},
+      {true,
+       "setup.3, and the old medium could not be put back whole: {}setup.4.varn-old "
+       "could be neither put back nor removed; the next pack into {}setup.1 tries again"},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.RestoreFails);
+    testing_support::TempDir Dir;
+    ArchiveWriter Old = Medium(1);
+    ASSERT_EQ(WriteArchiveFiles(Old, Dir / "setup.1").VolumeCount, 4);
+    const auto Before = testing_support::SnapshotTree(testing_support::Native(Dir.Path()));
+    PendingVolumes Pending(Dir / "setup.1");
+    ArchiveWriter New = Medium(2);
+    ASSERT_EQ(Pending.Write(New).VolumeCount, 4);
+    // Volume 4 is in place; volume 3's new file goes before its turn.
+    int Steps = 0;
+    Pending.BeforeEachStep = [&] {
+      if (++Steps != 5) return;
+      std::filesystem::remove(testing_support::Native(Dir / "setup.3.varn-new"));
+      if (!C.RestoreFails) return;
+      std::filesystem::remove(testing_support::Native(Dir / "setup.4"));
+      std::filesystem::create_directories(testing_support::Native(Dir / "setup.4\\in"));
+    };
+    const std::string Native = testing_support::Native(Dir.Path()).string() + Sep;
+    std::string Expected = "Cannot replace " + Native + C.Message;
+    for (size_t At; (At = Expected.find("{}")) != std::string::npos;)
+      Expected.replace(At, 2, Native);
+    EXPECT_EQ(RefusalOf([&] { Pending.Commit(4); }), Expected);
+    if (!C.RestoreFails) {
+      EXPECT_EQ(testing_support::SnapshotTree(testing_support::Native(Dir.Path())), Before);
+    }
+  }
 }
 
 TEST(ArchiveFiles, RefusesMissingFilesAndDirectories) {

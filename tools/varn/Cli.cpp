@@ -90,7 +90,11 @@ bool OutputGone = false;
 
 void Print(const std::string& Text, bool Utf8) {
   if (OutputGone) return;
-  if (platform::WriteText(platform::StandardStream::Output, Text, Utf8)) return;
+  // A report on work under way is shown as it comes; a flush that fails because the reader has
+  // gone is found here, not at the end, where it would look like a failure of the work.
+  if (platform::WriteText(platform::StandardStream::Output, Text, Utf8) &&
+      (!KeepWorking || std::fflush(stdout) == 0))
+    return;
   // main reports other failures once stdout is flushed.
   if (!platform::LastWriteHadNoReader()) return;
   OutputGone = true;
@@ -109,12 +113,6 @@ bool OutputClosed() {
 }
 
 void Note(const std::string& Message) {
-  std::fflush(stdout);
-  if (platform::IsTerminal(platform::StandardStream::Error))
-    platform::WriteText(platform::StandardStream::Error, "varn: " + Message + "\n");
-}
-
-void Remark(const std::string& Message) {
   std::fflush(stdout);
   platform::WriteText(platform::StandardStream::Error, "varn: " + Message + "\n");
 }

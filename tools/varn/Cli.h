@@ -54,12 +54,10 @@ void KeepWorkingWithoutOutput();
 // working (see Print); main calls it last.
 bool OutputClosed();
 
-// "varn: " and the message on stderr, only when stderr is a terminal: a successful run says
-// nothing on stderr otherwise.
+// "varn: " and the message on stderr, terminal or not: for a warning, a choice made on the
+// user's behalf, and what a command removed, which must reach a log as well. Only progress, prompts
+// and summaries depend on a terminal (Tell).
 void Note(const std::string& Message);
-// "varn: " and the message on stderr, whether or not it is a terminal: for what the user must
-// know of a run that succeeds, a warning or a choice made on their behalf.
-void Remark(const std::string& Message);
 
 // A size as people read it: "812 B", "2.0 KiB", "15 MiB" (units of 1024; one decimal below
 // 10, none above).

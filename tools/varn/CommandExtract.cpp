@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include <varn/archive/ArchiveWriter.h>
 #include <varn/archive/TargetPath.h>
 #include <varn/archive/cmp_TVarnCompress.h>
 #include <varn/framework/platform/Platform.h>
@@ -95,13 +96,18 @@ class VolumeFinder {
   }
 
   TlzhNewDiskEvent Handler() {
-    return [this](TVarnCompress&, int32_t Number, std::string& Path) { Find(Number, Path); };
+    return [this](TVarnCompress& Archive, int32_t Number, std::string& Path) {
+      Find(Archive, Number, Path);
+    };
   }
 
   // The line that follows the failure to find volume Number when it is the volume last looked
-  // for: the volume's file, the directories searched, and what the user can do; empty otherwise.
+  // for: the volume's file, the directories searched, and what the user can do; or, when the
+  // data ran on past the volume the catalogue ends it in, why that volume ended. Empty
+  // otherwise.
   std::string Advice(int32_t Number) const {
     if (FDisk == 0 || Number != FDisk) return std::string();
+    if (!FEnded.empty()) return FEnded;
     std::vector<std::string> Shown;
     for (const std::string& Directory : FLooked)
       Shown.push_back(ShownDirectory(Directory));
@@ -119,13 +125,31 @@ class VolumeFinder {
       FLooked.push_back(Directory);
   }
 
-  void Find(int32_t Number, std::string& Path) {
+  // The volume before Number ended before the data of the current file did, though the
+  // catalogue ends that data there: the medium has no volume Number to look for.
+  static std::string EndedEarly(TVarnCompress& Archive, int32_t Number) {
+    const TFileHeader* Header = Archive.CurrentHeader();
+    if (!Header || Number != Archive.CurrentDisk() ||
+        Number <= std::max<int32_t>(Header->Record.LastDisk(), 1) ||
+        Number - 1 < std::max<int32_t>(Header->Record.FirstDisk(), 1))
+      return std::string();
+    const std::string Ended = platform::NativePath(
+        ReplaceExtension(Archive.CompressedFile(), "." + std::to_string(Number - 1)));
+    if (Archive.VolumeReadError() != 0)
+      return "reading " + Ended + " failed: " + platform::ErrorText(Archive.VolumeReadError());
+    return Ended + " ends before the data of " + ShownName(Header->Record.FileName()) +
+           " does: the medium is truncated";
+  }
+
+  void Find(TVarnCompress& Archive, int32_t Number, std::string& Path) {
     if (Number != FDisk) {
       FDisk = Number;
       FNext = 0;
       FCalls = 0;
       FLooked.clear();
     }
+    FEnded = EndedEarly(Archive, Number);
+    if (!FEnded.empty()) throw EMissingVolume(Number);
     ++FCalls;
     Looked(Path);
     while (FNext < FPlaces.size()) {
@@ -169,6 +193,7 @@ class VolumeFinder {
   size_t FNext = 0;
   int FCalls = 0;
   std::vector<std::string> FLooked;
+  std::string FEnded;
 };
 
 // A bar on stderr, redrawn in place, over the files selected: the component's TotalPercent
@@ -234,6 +259,58 @@ std::string DiskFullMessage(const std::string& Target) {
          (Directory.empty() ? "the current directory" : platform::NativePath(Directory));
 }
 
+// Takes out of the selection every file whose target is one of the medium's own volumes (the
+// same file, by whatever name it is reached, beside the archive or in VolumesDirectory):
+// writing it would destroy the medium while it is read. Says so for each, and returns how many.
+int32_t RefuseVolumeTargets(TVarnCompress& Archive, const std::string& VolumesDirectory) {
+  int32_t Last = 1;
+  for (int32_t I = 0; I < Archive.Headers().Count(); ++I) {
+    const TFileHeaderRecord& Header = Archive.Headers().GetFileHeaders(I).Record;
+    Last = std::max<int32_t>({Last, Header.FirstDisk(), Header.LastDisk()});
+  }
+  struct Volume {
+    int32_t Number;
+    std::string Path;
+    platform::FileIdentity Identity;
+  };
+  std::vector<Volume> Volumes;
+  std::vector<std::string> Places = {DirectoryPart(Archive.CompressedFile())};
+  if (!VolumesDirectory.empty()) Places.push_back(AddBackslash(VolumesDirectory));
+  for (int32_t Number = 1; Number <= std::min(Last, MaxVolumes); ++Number)
+    for (const std::string& Place : Places) {
+      const std::string Path =
+          Place + FileNamePart(VolumeFileName(Archive.CompressedFile(), Number));
+      if (const auto Identity = platform::IdentifyFile(Path))
+        Volumes.push_back({Number, Path, *Identity});
+    }
+  int32_t Refused = 0;
+  std::vector<std::string>& Selected = Archive.FilesToProcess();
+  for (auto It = Selected.begin(); It != Selected.end();) {
+    const int32_t Index = Archive.Headers().IndexOfName(It->substr(0, It->find(';')));
+    const std::string Target =
+        Index < 0 ? std::string()
+                  : AddBackslash(Archive.ExtractDirectory) +
+                        TargetFileName(Archive.Headers().GetFileHeaders(Index).Record.FileName());
+    const platform::FileIdentity Identity =
+        Target.empty() ? platform::FileIdentity{}
+                       : platform::IdentifyFile(Target).value_or(platform::FileIdentity{});
+    const auto Same = std::find_if(Volumes.begin(), Volumes.end(),
+                                   [&](const Volume& V) { return V.Identity == Identity; });
+    if (Identity == platform::FileIdentity{} || Same == Volumes.end()) {
+      ++It;
+      continue;
+    }
+    const std::string Shown = platform::NativePath(Target);
+    const std::string Volume = platform::NativePath(Same->Path);
+    Note("Cannot extract " + ShownName(*It) + " over " + Shown + ": it is " +
+         (Volume == Shown ? "" : Volume + ", ") + "volume " + std::to_string(Same->Number) +
+         " of the medium being read");
+    It = Selected.erase(It);
+    ++Refused;
+  }
+  return Refused;
+}
+
 int RunExtract(const ParsedArguments& Parsed) {
   UseCodePage(Parsed);
   const std::string Directory = platform::InternalPath(Parsed.Value("--directory").value_or(""));
@@ -249,6 +326,7 @@ int RunExtract(const ParsedArguments& Parsed) {
   Archive.ExtractDirectory = Directory;
   Archive.Overwrite = Mode;
   Archive.CheckSeal = true;
+  Archive.SafeReplace = true;
   const bool Terminal = platform::IsTerminal(platform::StandardStream::Error);
   VolumeFinder Finder(Volumes, Archive.CompressedFile(),
                       Terminal && platform::IsTerminal(platform::StandardStream::Input));
@@ -260,7 +338,7 @@ int RunExtract(const ParsedArguments& Parsed) {
     Bar.Show(Stats);
   };
   // A target that existed and saw no OnReplace was kept.
-  int32_t Written = 0, Kept = 0;
+  int32_t Written = 0, Kept = 0, Refused = 0;
   bool Existed = false, Replaced = false;
   std::string Target;
   Archive.OnBeforeExtracting = [&](TVarnCompress& V, const TlzhFileStats&) {
@@ -277,7 +355,6 @@ int RunExtract(const ParsedArguments& Parsed) {
     if (Verbose && WasWritten) {
       Bar.Clear();
       Print(platform::NativePath(Target) + "\n");
-      std::fflush(stdout);
     }
   };
 
@@ -297,6 +374,7 @@ int RunExtract(const ParsedArguments& Parsed) {
         }
       }
       if (!Quiet && !SealRemark(Archive.Seal()).empty()) Note(SealRemark(Archive.Seal()));
+      Refused = RefuseVolumeTargets(Archive, Volumes);
       Bar.SetTotal(SelectedSize(Archive, Archive.FilesToProcess()));
       Archive.Extract();
     });
@@ -329,6 +407,9 @@ int RunExtract(const ParsedArguments& Parsed) {
   if (!Quiet)
     Tell("extracted " + std::to_string(Written) + (Written == 1 ? " file" : " files") +
          (Kept ? ", kept " + std::to_string(Kept) + " existing" : ""));
+  if (Refused)
+    throw Exception(std::to_string(Refused) + (Refused == 1 ? " file was" : " files were") +
+                    " not extracted, to keep the medium whole");
   return 0;
 }
 
@@ -426,16 +507,19 @@ const Command ExtractCommand = {
      {.Long = "--quiet", .Short = 'q', .Help = "no progress bar and no summary"},
      {.Long = "--verbose", .Short = 'v', .Help = "name each file on stdout as it is written"},
      {.Long = "--keep-incomplete",
-      .Help = "keep the file being written when the run fails or is interrupted, or a file "
-              "that failed its check (by default it is removed, and a line names it)"},
+      .Help = "put the file being written in its target's place all the same when the run "
+              "fails or is interrupted, or when it failed its check, and name it (by default it "
+              "is removed and the target left as it was)"},
      {.Long = "--codepage",
       .Value = "N",
       .Help = "the Windows code page of the archived names (default 1252); a byte it leaves "
               "undefined is written \\xNN in names, here as in list"}},
     "ARCHIVE [NAME...]",
     "Extracts the named files (all when none are named) of ARCHIVE, which names any volume of\n"
-    "the archive, into DIR; names are matched without regard to case. A sealed archive (see\n"
-    "pack) is checked: a file whose bytes differ from those sealed ends the run and is removed.\n"
+    "the archive, into DIR; names are matched without regard to case. Each file is written under\n"
+    "a temporary name and takes its target's place only when it is complete and, for a sealed\n"
+    "archive (see pack), its bytes are those sealed; otherwise the run ends and the target stays\n"
+    "as it was. A target that is one of the archive's own volumes is refused.\n"
     "On a terminal a progress bar is drawn on stderr, and a summary follows.\n",
     "Exit status: 0 when every file was extracted or kept as MODE says; 1 on a failure (a\n"
     "missing file, volume or directory, a damaged file, a full disk, an interrupt); 2 on a\n"

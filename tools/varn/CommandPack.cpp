@@ -32,8 +32,9 @@ std::string NativeList(const std::vector<std::string>& Names) {
   return List;
 }
 
-void NoteStaleVolumes(const PendingVolumes::Outcome& Replaced) {
-  if (!Replaced.Removed.empty())
+// What was removed is said on stderr, terminal or not: a deletion must reach the log.
+void NoteStaleVolumes(const PendingVolumes::Outcome& Replaced, bool Quiet) {
+  if (!Quiet && !Replaced.Removed.empty())
     Note("removed " + NativeList(Replaced.Removed) + ", the rest of the medium replaced");
   if (!Replaced.NotRemoved.empty())
     Note("warning: could not remove " + NativeList(Replaced.NotRemoved) +
@@ -54,6 +55,20 @@ std::string ReadKeyFile(const std::string& Native) {
   for (int32_t Count; Text.size() < (1 << 20) && (Count = File->Read(Buffer, sizeof Buffer)) > 0;)
     Text.append(Buffer, static_cast<size_t>(Count));
   return Text;
+}
+
+void NoteRecovery(const PendingVolumes::Recovery& Done, const std::string& Output, bool Quiet) {
+  if (!Quiet && (!Done.Restored.empty() || !Done.Removed.empty())) {
+    std::string Line = "an earlier pack into " + Output + " was interrupted: ";
+    if (!Done.Restored.empty())
+      Line += "put back " + NativeList(Done.Restored) + " of the old medium";
+    if (!Done.Removed.empty())
+      Line += (Done.Restored.empty() ? "removed " : "; removed ") + NativeList(Done.Removed);
+    Note(Line);
+  }
+  if (!Done.Failed.empty())
+    Note("warning: could neither put back nor remove " + NativeList(Done.Failed) +
+         ", left by an earlier pack into " + Output);
 }
 
 // packed 2 files into media.1 to media.3 (3 volumes), 2.0 KiB stored in 2.2 KiB (112%)
@@ -117,6 +132,10 @@ int RunPack(const ParsedArguments& Parsed) {
   }
   for (size_t I = 0; I < Paths.size(); ++I)
     if (!Renamed[I]) Names[I] = OwnFileName(Paths[I]);
+  // Written under temporary names; the old medium is replaced only when all is done. What an
+  // interrupted pack left is put right first, so that the volumes below are the medium's own.
+  PendingVolumes Pending(FirstVolume);
+  NoteRecovery(Pending.Recover(), Output, Quiet);
   RefuseOutputVolumes(Paths, FirstVolume);
   // The key before anything is written: a wrong one is found at once.
   std::optional<TSigningKey> Key;
@@ -131,20 +150,22 @@ int RunPack(const ParsedArguments& Parsed) {
       return SignSeal(*Key, SealBytes);
     };
   Writer.OnWarning = [](const std::string& Message) { Note("warning: " + Message); };
+  // Nothing is made, the directory included, before the layout has passed every check.
+  Writer.OnPlanned = [&](const ArchivePlan& Plan) {
+    RefuseVolumeNames(Writer.Members, Plan, FirstVolume);
+    CreateOutputDirectory(FirstVolume.substr(0, FirstVolume.find_last_of("\\/") + 1));
+  };
   for (size_t I = 0; I < Paths.size(); ++I) {
     ArchiveMember Member =
         MemberFromFile(platform::InternalPath(Paths[I]), Names[I], ReadFileVersion);
     Member.OpenData = Interruptible(std::move(Member.OpenData));
     Writer.Members.push_back(std::move(Member));
   }
-  CreateOutputDirectory(FirstVolume.substr(0, FirstVolume.find_last_of("\\/") + 1));
-  // Written under temporary names; the old medium is replaced only when all is done.
-  PendingVolumes Pending(FirstVolume);
   const ArchivePlan Plan = Pending.Write(Writer);
   EndIfInterrupted();
   const PendingVolumes::Outcome Replaced = Pending.Commit(Plan.VolumeCount);
 
-  NoteStaleVolumes(Replaced);
+  NoteStaleVolumes(Replaced, Quiet);
   if (!Quiet) Print(Summary(Plan, Output, FirstVolume));
   return 0;
 }
@@ -184,11 +205,15 @@ const Command PackCommand = {
     "under its base name, with its modification time and, for a Windows executable with\n"
     "version information, its file version. Directories are not packed, nor entered: list the\n"
     "files, e.g. varn pack setup.exe $(find data -type f). Names must differ in more than case\n"
-    "and directory. A name that extraction could never write (a device name such as CON, \"..\",\n"
-    "a control character, \"/\" or \";\") is refused.\n"
+    "(of every letter of the code page, as Windows folds it) and directory. A name that\n"
+    "extraction could never write on Windows (a device name such as CON, \"..\", a control\n"
+    "character, \"/\", \";\", one of < > \" | ? *, a dot or a blank at its end, or the name of a\n"
+    "volume of the medium) is refused.\n"
     "The volumes are written under temporary names and replace an existing medium of the same\n"
-    "name only when all are complete; its further volumes are then removed. A failure or an\n"
-    "interrupt leaves the old medium as it was. Volume 1 carries a seal: the SHA-256 of the\n"
+    "name only when all are complete, volume 1 last; the old medium's further volumes (those its\n"
+    "catalogue names, no other file) are then removed, and named on stderr. A failure or an\n"
+    "interrupt leaves the old medium as it was; what a crash leaves, the next pack into the same\n"
+    "place puts right, and says so. Volume 1 carries a seal: the SHA-256 of the\n"
     "catalogue and of every file, which the loader, varn test and varn extract check, so that\n"
     "damaged or mixed-up volumes are found before anything runs. Readers that do not know the\n"
     "seal read the archive as before.\n",

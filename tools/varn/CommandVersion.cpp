@@ -181,15 +181,15 @@ int RunVersion(const ParsedArguments& Parsed) {
     Resource.ClearVersionInfo();
     if (const auto Block = versioninfo::LoadVersionBlock(File))
       Resource.ParseVersionBlock(RedirectedTable(*Block, Asked, *Tables.Preferred));
-    Remark(Shown + " has no string table " + DescribeTable(Asked) + "; read " +
-           DescribeTable(*Tables.Preferred) + " instead");
+    Note(Shown + " has no string table " + DescribeTable(Asked) + "; read " +
+         DescribeTable(*Tables.Preferred) + " instead");
   } else if (!HasAsked) {
     // Empty strings are easily taken for a file without them.
     std::string Have;
     for (const std::string& Key : Tables.Keys)
       Have += (Have.empty() ? "" : ", ") + DescribeTable(Key);
-    Remark(Shown + " has no string table " + DescribeTable(Asked) + "; " +
-           (Have.empty() ? "it has none" : "it has " + Have));
+    Note(Shown + " has no string table " + DescribeTable(Asked) + "; " +
+         (Have.empty() ? "it has none" : "it has " + Have));
   }
   std::string Out;
   for (const auto& Property : versioninfo::VersionInfoProperties()) {

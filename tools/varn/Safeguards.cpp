@@ -5,7 +5,10 @@
 #include <utility>
 
 #include <varn/archive/ArchiveWriter.h>
+#include <varn/archive/TargetPath.h>
 #include <varn/framework/platform/Platform.h>
+#include <varn/support/PathHelpers.h>
+#include "tools/varn/Cli.h"
 
 namespace varn::cli {
 namespace {
@@ -84,28 +87,43 @@ void RefuseOutputVolumes(const std::vector<std::string>& NativePaths,
   }
 }
 
+void RefuseVolumeNames(const std::vector<ArchiveMember>& Members, const ArchivePlan& Plan,
+                       const std::string& FirstVolume) {
+  for (int32_t Number = 1; Number <= Plan.VolumeCount; ++Number) {
+    const std::string Volume = FileNamePart(VolumeFileName(FirstVolume, Number));
+    for (const ArchiveMember& Member : Members)
+      if (platform::UpperCaseName(TargetFileName(Member.Name)) == platform::UpperCaseName(Volume))
+        throw Exception("The archived name \"" + ShownName(Member.Name) + "\" of " + Member.Origin +
+                        " is the name of volume " + std::to_string(Number) + " of the medium, " +
+                        platform::NativePath(VolumeFileName(FirstVolume, Number)) +
+                        ": extracted beside it, the file would replace that volume");
+  }
+}
+
+TExtractingArchive::~TExtractingArchive() {
+  if (!FTemporary.empty()) platform::DeleteFile(FTemporary);
+}
+
 void TExtractingArchive::CleanUp(bool Keep, const char* What) {
-  if (FIncomplete.empty()) return;
-  const char* Done = Keep                                ? "kept"
-                     : platform::DeleteFile(FIncomplete) ? "removed"
-                                                         : "could not remove";
-  platform::WriteText(platform::StandardStream::Error,
-                      std::string("varn: ") + Done + " the " + What + " file " +
-                          platform::NativePath(FIncomplete) + "\n");
-  FIncomplete.clear();
+  if (FTemporary.empty()) return;
+  if (!Keep) {
+    // Nothing of the user's changed: the file never had a name of theirs.
+    if (!platform::DeleteFile(FTemporary))
+      Note("warning: could not remove the temporary file " + platform::NativePath(FTemporary));
+  } else if (platform::RenameFile(FTemporary, FTarget)) {
+    Note(std::string("kept the ") + What + " file " + platform::NativePath(FTarget));
+  } else {
+    Note(std::string("kept the ") + What + " file " + platform::NativePath(FTarget) + ", as " +
+         platform::NativePath(FTemporary));
+  }
+  FTemporary.clear();
+  FTarget.clear();
 }
 
-std::unique_ptr<TStream> TExtractingArchive::CreateDestination(const std::string& Target) {
-  auto Destination = TVarnCompress::CreateDestination(Target);
-  FIncomplete = Target;
-  return Destination;
-}
-
-bool TExtractingArchive::SetDestinationDate(TStream& Destination, int32_t FileDate) {
-  // The content is whole and checked by now: a date the file cannot be given is no reason to
-  // remove it.
-  FIncomplete.clear();
-  return TVarnCompress::SetDestinationDate(Destination, FileDate);
+void TExtractingArchive::DiscardTemporary(const std::string& Temporary, const std::string& Target) {
+  if (!FTemporary.empty()) platform::DeleteFile(FTemporary);
+  FTemporary = Temporary;
+  FTarget = Target;
 }
 
 }  // namespace varn::cli

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include <varn/archive/ArchiveWriter.h>
 #include <varn/archive/cmp_TVarnCompress.h>
 #include <varn/framework/Streams.h>
 
@@ -36,22 +37,29 @@ std::string ArchivedName(const std::string& Native);
 void RefuseOutputVolumes(const std::vector<std::string>& NativePaths,
                          const std::string& FirstVolume);
 
-// The archive component as varn extract uses it: it knows which file it has created and not
-// yet finished.
+// Exception when the name that extraction writes of one of the members is, Windows' case folding
+// aside, the name of one of the Plan's volumes of the medium whose volume 1 is FirstVolume:
+// extracted beside the medium, it would replace that volume.
+void RefuseVolumeNames(const std::vector<ArchiveMember>& Members, const ArchivePlan& Plan,
+                       const std::string& FirstVolume);
+
+// The archive component as varn extract uses it, with SafeReplace: the temporary file of a file
+// that was not completed stays in hand until CleanUp says what becomes of it.
 class TExtractingArchive : public TVarnCompress {
  public:
-  // In the program's form; empty when no file is left incomplete.
-  const std::string& Incomplete() const { return FIncomplete; }
-  // Removes the incomplete file (unless Keep) and says so in one line on stderr, calling it
-  // What ("incomplete", "damaged").
+  ~TExtractingArchive() override;
+  // The target of the file that was left incomplete, in the program's form; empty when none.
+  const std::string& Incomplete() const { return FTarget; }
+  // Removes the incomplete file, which never took the target's place; or, with Keep, puts it in
+  // place of its target and says so in one line on stderr, calling it What ("incomplete",
+  // "damaged").
   void CleanUp(bool Keep, const char* What);
 
  protected:
-  std::unique_ptr<TStream> CreateDestination(const std::string& Target) override;
-  bool SetDestinationDate(TStream& Destination, int32_t FileDate) override;
+  void DiscardTemporary(const std::string& Temporary, const std::string& Target) override;
 
  private:
-  std::string FIncomplete;
+  std::string FTemporary, FTarget;
 };
 
 }  // namespace varn::cli

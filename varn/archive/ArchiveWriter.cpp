@@ -45,15 +45,22 @@ void CheckMembers(const std::vector<ArchiveMember>& Members) {
                            (M.Origin.empty() ? "" : " of " + M.Origin) +
                            " could never be extracted: " + Problem);
     // Extraction writes only the part after the last '\' or ':', so two names that differ
-    // before it would land on one file.
-    const std::string Target = UpperAsciiText(TargetFileName(M.Name));
+    // before it would land on one file; and Windows takes names that differ only in the case of
+    // letters of the code page for one.
+    const std::string Target = TargetFileName(M.Name);
+    const std::string Folded = platform::UpperCaseName(Target);
     for (size_t J = 0; J < I; ++J) {
       if (UpperAsciiText(Members[J].Name) == UpperAsciiText(M.Name))
         throw EArchiveWriter("Two files would be archived as " + Quoted(M.Name) + ": " +
                              Describe(Members[J]) + " and " + Describe(M));
-      if (UpperAsciiText(TargetFileName(Members[J].Name)) == Target)
-        throw EArchiveWriter("Two files would be extracted as " + Quoted(TargetFileName(M.Name)) +
-                             ": " + Describe(Members[J]) + " and " + Describe(M));
+      const std::string Other = TargetFileName(Members[J].Name);
+      if (Other == Target)
+        throw EArchiveWriter("Two files would be extracted as " + Quoted(Target) + ": " +
+                             Describe(Members[J]) + " and " + Describe(M));
+      if (platform::UpperCaseName(Other) == Folded)
+        throw EArchiveWriter("Two files would be extracted as one on Windows, which takes " +
+                             Quoted(Other) + " and " + Quoted(Target) +
+                             " for one name: " + Describe(Members[J]) + " and " + Describe(M));
     }
   }
 }
@@ -66,6 +73,14 @@ struct Location {
 Location Locate(int64_t Position, int64_t VolumeSize) {
   if (VolumeSize == 0) return {1, Position};
   return {Position / VolumeSize + 1, Position % VolumeSize};
+}
+
+void CheckVolumeSize(int64_t VolumeSize) {
+  if (VolumeSize < 0) throw EArchiveWriter("The volume size must not be negative");
+  if (VolumeSize > MaxVolumeSize)
+    throw EArchiveWriter("The volume size of " + std::to_string(VolumeSize) +
+                         " bytes is more than the format can use: the offsets in a volume go up "
+                         "to 2147483647, so a volume holds at most 2147483648 bytes (2g)");
 }
 
 std::string TooLarge(const std::string& What) {
@@ -194,7 +209,7 @@ ArchivePlan PlanArchive(const std::vector<ArchiveMember>& Members,
                         const std::vector<MemberSizes>& Sizes, int64_t VolumeSize, bool Sealed,
                         int64_t SignatureSize) {
   if (Members.size() != Sizes.size()) throw EArchiveWriter("PlanArchive: one size per member");
-  if (VolumeSize < 0) throw EArchiveWriter("The volume size must not be negative");
+  CheckVolumeSize(VolumeSize);
   CheckMembers(Members);
 
   ArchivePlan Plan;
@@ -290,7 +305,7 @@ TDateTime RestorableFileDate(TDateTime Value, bool& Clamped) {
 }
 
 ArchivePlan ArchiveWriter::Write(const CreateVolumeFunction& CreateVolume) {
-  if (VolumeSize < 0) throw EArchiveWriter("The volume size must not be negative");
+  CheckVolumeSize(VolumeSize);
   CheckMembers(Members);
 
   auto Coder = std::make_unique<MemberCoder>();
@@ -323,6 +338,7 @@ ArchivePlan ArchiveWriter::Write(const CreateVolumeFunction& CreateVolume) {
     throw EArchiveWriter("An archive is signed through its seal: it must be sealed");
   ArchivePlan Plan =
       PlanArchive(Planned, Sizes, VolumeSize, Seal, Sign ? int64_t{signature::BlockSize} : 0);
+  if (OnPlanned) OnPlanned(Plan);
   if (OnWarning)
     for (const std::string& Warning : Warnings)
       OnWarning(Warning);

@@ -11,12 +11,13 @@
 // unused bytes of the string slots are zero: the same members give the same bytes.
 //
 // What the format cannot hold is refused with EArchiveWriter before any volume is created:
-// more than 255 volumes; a file, a total or an offset beyond 2^31-1 (from the size of a
-// member's stream before it is read, where the stream knows it); a blank name or one of more
-// than 103 characters; a version of more than 22; a name that could never be extracted
-// (ArchivedNameProblem); two members with the same name (the reader would only ever find the
-// first), or whose names extraction writes as one file; a first volume too small for the
-// whole catalogue (and seal and signature).
+// a volume size above MaxVolumeSize; more than 255 volumes; a file, a total or an offset beyond
+// 2^31-1 (from the size of a member's stream before it is read, where the stream knows it); a blank
+// name or one of more than 103 characters; a version of more than 22; a name that could never be
+// extracted (ArchivedNameProblem); two members with the same name (the reader would only ever find
+// the first), or whose names extraction writes as one file, on Windows too (letters folded through
+// the code page of names: platform::UpperCaseName); a first volume too small for the whole
+// catalogue (and seal and signature).
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -46,6 +47,8 @@ class EArchiveVolumeWrite : public EArchiveWriter {
 
 constexpr int32_t MaxVolumes = 255;
 constexpr int64_t MaxArchiveOffset = 0x7FFFFFFF;
+// The offsets in a volume go up to MaxArchiveOffset: no volume can use more bytes than this.
+constexpr int64_t MaxVolumeSize = MaxArchiveOffset + 1;
 
 // Sizes of one member's data, before and after coding.
 struct MemberSizes {
@@ -120,6 +123,9 @@ class ArchiveWriter {
   std::function<std::vector<uint8_t>(const std::vector<uint8_t>& SealBytes)> Sign;
   std::vector<ArchiveMember> Members;
   std::function<void(const std::string& Message)> OnWarning;
+  // Called with the layout once it is known, before any volume is created: an exception from it
+  // ends the write there (a caller's own refusal of what the layout shows).
+  std::function<void(const ArchivePlan& Plan)> OnPlanned;
 
   // Checks everything, then creates volumes 1, 2, ... through CreateVolume (each only when its
   // first byte is due) and fills them. Returns the layout written.

@@ -55,10 +55,16 @@ std::string ArchivedNameProblem(const std::string& Name) {
   if (Name.find(';') != std::string::npos)
     return "it holds a ;, and an entry is looked up by the text before its first ;";
   const std::string Kept = TargetFileName(Name);
-  const char* Problem = TargetNameProblem(Kept);
-  if (!Problem) return std::string();
-  if (Kept == Name) return std::string("it ") + Problem;
-  return "the part that extraction keeps, \"" + Kept + "\", " + Problem;
+  const std::string It =
+      Kept == Name ? "it " : "the part that extraction keeps, \"" + Kept + "\", ";
+  if (const char* Problem = TargetNameProblem(Kept)) return It + Problem;
+  // What Windows cannot create, or creates under another name.
+  const size_t Reserved = Name.find_first_of("<>\"|?*");
+  if (Reserved != std::string::npos)
+    return std::string("it holds a ") + Name[Reserved] + ", which Windows does not allow in a name";
+  if (Kept.back() == '.') return It + "ends in a dot, which Windows drops from a name";
+  if (Kept.back() == ' ') return It + "ends in a blank, which Windows drops from a name";
+  return std::string();
 }
 
 }  // namespace varn

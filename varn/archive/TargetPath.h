@@ -21,11 +21,13 @@ bool IsSafeTargetName(const std::string& Name);
 // Windows device name"); nullptr when it breaks none.
 const char* TargetNameProblem(const std::string& Name);
 
-// Why a catalogue entry of this name could never be extracted, as the end of a sentence about
-// it; empty when it can be. The part that extraction keeps (TargetFileName) must pass
-// IsSafeTargetName, and the whole name may hold no control character, no '/' (the OS of the
-// extracting machine may take it for a separator) and no ';' (an entry is looked up by the
-// text before its first ';', so a name holding one is never found).
+// Why a catalogue entry of this name could never be extracted, on Windows too, as the end of a
+// sentence about it; empty when it can be. The part that extraction keeps (TargetFileName) must
+// pass IsSafeTargetName and may not end in a dot or a blank (Windows drops them, so "a.txt." is
+// written as "a.txt"), and the whole name may hold no control character, no '/' (the OS of the
+// extracting machine may take it for a separator), none of < > " | ? * (Windows allows none in
+// a name) and no ';' (an entry is looked up by the text before its first ';', so a name holding
+// one is never found). For packing only: extraction applies IsSafeTargetName alone.
 std::string ArchivedNameProblem(const std::string& Name);
 
 }  // namespace varn

@@ -67,6 +67,20 @@ class TVarnCompress : public TVarnStreamCompress {
   // SHA-256 for a sealed archive.
   bool CheckSeal = false;
 
+  // Off by default: then each file is created (or truncated) at its target and written there,
+  // and a failure leaves what was written. When set, each file is written under a new temporary
+  // name in the target's directory (created there, exclusively, so never a file that was there)
+  // and renamed over the target only once it is complete, of the right size and, with
+  // CheckSeal, matching the seal; a failure or a stop discards the temporary file
+  // (DiscardTemporary) and leaves the target as it was. A link or someone else's file at the
+  // target is replaced, never written through. Everything else is as without it: the blocks
+  // reach the (temporary) file before their OnStatus, the date is set on the file before it is
+  // put in place (a complete file whose date cannot be set is still put in place before that
+  // error), and a target that is read-only, a directory, a link or a device (on Windows also a
+  // hidden or system file) is refused with EVCCouldNotCreateFile before anything is written; a
+  // target that cannot be replaced when the file is done gives that error then.
+  bool SafeReplace = false;
+
   // The component only reads and extracts; OnAfterAdding, OnBeforeAdding and OnListing are
   // never fired. They are kept so that the component's interface is whole: code written for
   // it may assign them, and then simply never hears from them.
@@ -116,6 +130,11 @@ class TVarnCompress : public TVarnStreamCompress {
   // What the last ReadHeaders found of the seal; Absent when CheckSeal was off.
   const TSealReading& Seal() const { return FSeal; }
   const TFileHeader* CurrentHeader() const { return FCurrentHeader; }
+  // When a read of the volume that the current file's data was last read from failed (rather
+  // than met the volume's end) and so moved the input on to the next volume: the system's code
+  // for it (platform::ErrorText words it); 0 otherwise. Says why a volume was asked for past the
+  // file's LastDisk.
+  int32_t VolumeReadError() const { return FVolumeReadError; }
 
  protected:
   // Opens volume Number (found by name, then through OnNewDisk, at most 4 attempts) into
@@ -131,8 +150,12 @@ class TVarnCompress : public TVarnStreamCompress {
 
   // Where the decoded bytes of a file go: by default the new file Target, created afresh
   // (EFCreateError when it cannot be). A descendant that checks an archive without writing it
-  // returns another stream; it then also overrides SetDestinationDate.
+  // returns another stream; it then also overrides SetDestinationDate. Not called with
+  // SafeReplace, which writes a temporary file of its own.
   virtual std::unique_ptr<TStream> CreateDestination(const std::string& Target);
+  // With SafeReplace, after a failure or a stop: what becomes of the closed temporary file that
+  // was to replace Target. By default it is removed. Must not throw.
+  virtual void DiscardTemporary(const std::string& Temporary, const std::string& Target);
   // Gives the finished destination the packed archived time; false when the platform refuses.
   virtual bool SetDestinationDate(TStream& Destination, int32_t FileDate);
 
@@ -161,6 +184,7 @@ class TVarnCompress : public TVarnStreamCompress {
   TSealReading FSeal;
   bool FSealRead = false;  // the loaded catalogue's seal was looked for
   TSealedFileCheck FSealCheck;
+  int32_t FVolumeReadError = 0;
 };
 
 }  // namespace varn

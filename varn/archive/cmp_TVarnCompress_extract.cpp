@@ -1,10 +1,12 @@
 // Extraction: Extract, OpenVolume, the decoder's read and write handlers, the done report.
 #include <algorithm>
+#include <chrono>
 
 #include <varn/archive/TargetPath.h>
 #include <varn/archive/cmp_TVarnCompress.h>
 #include <varn/framework/CustomApplication.h>
 #include <varn/framework/DateTime.h>
+#include <varn/framework/platform/Platform.h>
 #include <varn/support/PathHelpers.h>
 #include <varn/support/Text.h>
 
@@ -35,6 +37,30 @@ class CleanUp {
  private:
   Step FStep;
 };
+
+// A file of a new name in the directory of Target, created there exclusively; Name is its path.
+// The name is unlikely to be guessed, so that nobody can keep the names taken in advance.
+std::unique_ptr<TFileStream> CreateTemporaryBeside(const std::string& Target, std::string& Name) {
+  static uint64_t Counter = 0;
+  for (int Attempt = 0; Attempt < 100; ++Attempt) {
+    uint64_t Mixed =
+        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) +
+        0x9E3779B97F4A7C15u * ++Counter;
+    Mixed = (Mixed ^ (Mixed >> 30)) * 0xBF58476D1CE4E5B9u;
+    Mixed = (Mixed ^ (Mixed >> 27)) * 0x94D049BB133111EBu;
+    std::string Suffix;
+    for (int Digit = 0; Digit < 8; ++Digit, Mixed >>= 4)
+      Suffix += "0123456789abcdef"[Mixed & 15];
+    Name = DirectoryPart(Target) + ".varn-" + Suffix + ".tmp";
+    try {
+      return std::make_unique<TFileStream>(Name, TFileMode::fmCreateNew);
+    } catch (const EFCreateError&) {
+      if (!platform::FileAttributes(Name)) break;  // not taken: it cannot be created at all
+    }
+  }
+  Name.clear();
+  throw EVCCouldNotCreateFile(Target);
+}
 
 }  // namespace
 
@@ -99,21 +125,29 @@ void TVarnCompress::ExtractSelection() {
 }
 
 void TVarnCompress::WriteCurrentFile(const std::string& Target) {
-  CleanUp Finally([this] {
+  std::string Temporary;  // with SafeReplace, until it is put in place
+  CleanUp Finally([this, &Temporary, &Target] {
     FDestFile.reset();
     FSourceFile.reset();
     FSealCheck.Cancel();
+    if (!Temporary.empty()) DiscardTemporary(Temporary, Target);
   });
   const TFileHeaderRecord& Header = FCurrentHeader->Record;
+  FVolumeReadError = 0;
   OpenVolume(FSourceFile, Header.FirstDisk() == 0 ? 1 : Header.FirstDisk(), FCompressedFile);
   FCurrentDisk = Header.FirstDisk();
 
   CreateDirectoryChain(RemoveBackslash(DirectoryPart(Target)));
   if (!IsSafeTargetName(TargetName)) throw EVCCouldNotCreateFile(Target);
-  try {
-    FDestFile = CreateDestination(Target);
-  } catch (const EFCreateError&) {
-    throw EVCCouldNotCreateFile(Target);
+  if (SafeReplace) {
+    if (!platform::CanReplaceFile(Target)) throw EVCCouldNotCreateFile(Target);
+    FDestFile = CreateTemporaryBeside(Target, Temporary);
+  } else {
+    try {
+      FDestFile = CreateDestination(Target);
+    } catch (const EFCreateError&) {
+      throw EVCCouldNotCreateFile(Target);
+    }
   }
 
   FNoData = Header.DataStart() < 0;
@@ -124,8 +158,18 @@ void TVarnCompress::WriteCurrentFile(const std::string& Target) {
   FSealCheck.Finish(Header.FileName());
 
   if (FDestFile->Size() != Header.OriginalSize()) throw EVCWrongDecompressedSize(Header.FileName());
-  if (!SetDestinationDate(*FDestFile, DateTimeToFileDate(Header.FileDate())))
-    throw Exception("Cannot set the date of the file just extracted.");
+  const bool Dated = SetDestinationDate(*FDestFile, DateTimeToFileDate(Header.FileDate()));
+  if (SafeReplace) {
+    // Closed first: Windows renames no file that is open.
+    FDestFile.reset();
+    if (!platform::RenameFile(Temporary, Target)) throw EVCCouldNotCreateFile(Target);
+    Temporary.clear();
+  }
+  if (!Dated) throw Exception("Cannot set the date of the file just extracted.");
+}
+
+void TVarnCompress::DiscardTemporary(const std::string& Temporary, const std::string&) {
+  platform::DeleteFile(Temporary);
 }
 
 std::unique_ptr<TStream> TVarnCompress::CreateDestination(const std::string& Target) {
@@ -199,6 +243,7 @@ void TVarnCompress::ExtractOnReadBuffer(TVarnStreamCompress&, TVSCBuffer& Buf, i
   if (BIB < Want) {
     // This volume is exhausted; the data goes on at offset 0 of the next one. An empty next
     // volume ends the input here rather than being read again and again.
+    FVolumeReadError = FSourceFile->ReadError();
     ++FCurrentDisk;
     OpenVolume(FSourceFile, FCurrentDisk, FCompressedFile);
     if (BIB == 0 && !ReadCurrentVolume(Buf, Want, BIB)) BIB = 0;

@@ -53,7 +53,9 @@ TFileStream::~TFileStream() {
 
 int32_t TFileStream::Read(void* Buffer, int32_t Count) {
   if (Count <= 0) return 0;
-  const int32_t Done = std::max(platform::ReadFile(FHandle, Buffer, Count), 0);
+  const int32_t Read = platform::ReadFile(FHandle, Buffer, Count);
+  if (Read < 0) FReadError = platform::LastErrorCode();
+  const int32_t Done = std::max(Read, 0);
   FPosition += Done;
   return Done;
 }

@@ -50,6 +50,10 @@ class TFileStream : public TStream {
 
   const std::string& FileName() const { return FFileName; }
   platform::FileHandle Handle() const { return FHandle; }
+  // The system's code for why the last Read that failed did (platform::ErrorText words it); 0
+  // when none has failed. A failed read returns what it had read before, as a read at the end
+  // of the file does.
+  int32_t ReadError() const { return FReadError; }
 
   // The last-write time as a packed local date and time (date in the high 16 bits), or -1
   // when it cannot be read or packed.
@@ -64,6 +68,7 @@ class TFileStream : public TStream {
   // Kept here, so that asking for the position costs no call to the OS (extraction asks once
   // per block).
   int64_t FPosition = 0;
+  int32_t FReadError = 0;
 };
 
 // A file stream that reads ahead: the file is read in pieces of BufferSize, so reading it in

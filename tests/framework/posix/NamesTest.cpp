@@ -63,22 +63,47 @@ TEST_F(Names, ShowControlCharactersEscapedAndCountCharacters) {
   EXPECT_EQ(platform::InternalText("\\x41\\xE9"), "\\x41\\xE9");
 }
 
+// Names the code page lacks, and a '\\', which is a character of a POSIX name: one directory
+// each, never two.
 TEST_F(Names, KeepPathsWhoseNamesTheCodePageLacks) {
-  testing_support::TempDir Dir;
-  const std::string Native = platform::NativePath(Dir.Path()) + "/Загрузки 😀";
-  std::filesystem::create_directory(Native);
-  const std::string Internal = platform::InternalPath(Native);
-  EXPECT_EQ(platform::NativePath(Internal), Native);
-  const std::string File = Internal + "\\caf\xE9";
-  const platform::FileHandle Handle = platform::CreateFile(File);
-  ASSERT_NE(Handle, platform::InvalidFileHandle);
-  platform::CloseFile(Handle);
-  EXPECT_TRUE(std::filesystem::exists(Native + "/café"));
-  const auto Found = platform::FindEntry(Internal + "\\caf*");
-  ASSERT_TRUE(Found);
-  EXPECT_EQ(Found->Name, "caf\xE9");
+  for (const std::string Name : {"Загрузки 😀", "a\\b", "\\", "Загрузки\\b"}) {
+    SCOPED_TRACE(Name);
+    testing_support::TempDir Dir;
+    const std::string Native = platform::NativePath(Dir.Path()) + "/" + Name;
+    std::filesystem::create_directory(Native);
+    const std::string Internal = platform::InternalPath(Native);
+    EXPECT_EQ(platform::NativePath(Internal), Native);
+    EXPECT_EQ(Internal.rfind('\\'), Dir.Path().size());
+    const std::string File = Internal + "\\caf\xE9";
+    const platform::FileHandle Handle = platform::CreateFile(File);
+    ASSERT_NE(Handle, platform::InvalidFileHandle);
+    platform::CloseFile(Handle);
+    EXPECT_TRUE(std::filesystem::exists(Native + "/café"));
+    const auto Found = platform::FindEntry(Internal + "\\caf*");
+    ASSERT_TRUE(Found);
+    EXPECT_EQ(Found->Name, "caf\xE9");
+  }
   // An archived name that begins with the mark stays itself.
   EXPECT_EQ(platform::NativePath("dir\\\x01..\\\x01x"), "dir/\x01../\x01x");
+}
+
+// As Windows folds names: the code page's letters, not ASCII alone.
+TEST_F(Names, FoldNamesToUpperCaseThroughTheCodePage) {
+  struct Case {
+    uint32_t CodePage;
+    std::string Name, Upper;
+  };
+  const std::vector<Case> Cases = {
+      {1252, "caf\xE9 \xFF.txt", "CAF\xC9 \x9F.TXT"},
+      // ß and µ have no upper case of their own in 1252; an undefined byte stays.
+      {1252, "\xDF\xB5\x81", "\xDF\xB5\x81"},
+      {1251, "\xEF\xF0\xE8\xE2\xE5\xF2", "\xCF\xD0\xC8\xC2\xC5\xD2"},
+      {437, "\x82t\x82", "\x90T\x90"},
+  };
+  for (const Case& C : Cases) {
+    ASSERT_TRUE(platform::SetNameCodePage(C.CodePage));
+    EXPECT_EQ(platform::UpperCaseName(C.Name), C.Upper) << C.CodePage;
+  }
 }
 
 }  // namespace

@@ -47,6 +47,21 @@ bool CreateDirectory(const std::string& Path);
 // False when it cannot be done (a directory of the new name, a file in use on Windows, ...).
 bool RenameFile(const std::string& From, const std::string& To);
 
+// Whether RenameFile may put a new file in place of what is at Path where CreateFile would have
+// written it: true when nothing is there or a regular file that is not read-only; false for a
+// directory, a symbolic link, a device, and on Windows a hidden or system file or a reparse
+// point, which CreateFile refuses too.
+bool CanReplaceFile(const std::string& Path);
+
+// Gives the file Existing a second name, Link, in the same directory (a hard link); false when
+// it cannot be done (Link exists, a file system without hard links, ...).
+bool LinkFile(const std::string& Existing, const std::string& Link);
+
+// Has the names in Directory (empty: the current one) written through to the disk, so that the
+// renames made in it survive a crash; false when that fails. On Windows a rename is written
+// through when it returns, and this does nothing.
+bool FlushDirectory(const std::string& Directory);
+
 // What tells one file from another by whatever path it is reached (links included): device and
 // inode number on POSIX, volume serial number and file index on Windows.
 struct FileIdentity {
@@ -85,6 +100,12 @@ bool CopyPermissions(const std::string& From, FileHandle To);
 // The number of bytes read (0 at the end), or -1 when the call fails.
 int32_t ReadFile(FileHandle File, void* Buffer, int32_t Count);
 
+// The system's code for why the last call of this layer that failed did (errno, GetLastError),
+// to be read right after it; and the system's own words for such a code (strerror,
+// FormatMessage), for a message that says more than "it failed".
+int32_t LastErrorCode();
+std::string ErrorText(int32_t Code);
+
 // The number of bytes stored, which is less than Count when the disk is full; -1 on failure.
 int32_t WriteFile(FileHandle File, const void* Buffer, int32_t Count);
 
@@ -117,8 +138,8 @@ bool FileTimeToDosDateTime(const FileTime& Time, uint16_t& FatDate, uint16_t& Fa
 bool DosDateTimeToFileTime(uint16_t FatDate, uint16_t FatTime, FileTime& Time);
 
 // A path as the user or the OS writes it (native text, see below), in the program's form ('/'
-// becomes '\' on POSIX, and the text is converted as the Text of names section below says), and
-// back. For command-line tools, which take and show native paths.
+// becomes '\', and the text is converted as the Text of names section below says), and back.
+// For command-line tools, which take and show native paths.
 std::string InternalPath(const std::string& Native);
 std::string NativePath(const std::string& Internal);
 
@@ -137,8 +158,9 @@ std::string NativeFileName(const std::string& Native);
 // A byte the code page leaves undefined shows as the four characters \xNN (NN in upper-case
 // hexadecimal), which read back as the byte, so every archived name has a native form. A
 // component of a path from the OS that has no form in the code page of paths (a user's profile
-// folder named Łukasz on a Western Windows) is carried inside as its UTF-8 behind the byte 0x01,
-// so the user's own paths always work.
+// folder named Łukasz on a Western Windows), or on POSIX one that holds a '\' (a character of a
+// POSIX name, a separator inside), is carried inside as its UTF-8 behind the byte 0x01, a '\' in
+// it as 0x01 too, so the user's own paths always work.
 
 // Sets the code page of names (a Windows code page number: 1252, 1251, 437, ...); false,
 // changing nothing, when it is not a single-byte code page the system can convert.
@@ -161,6 +183,12 @@ std::optional<std::string> InternalText(const std::string& Native);
 
 // 8-bit text as UTF-8 on every platform (for JSON), undefined bytes as \xNN.
 std::string Utf8Text(const std::string& Text);
+
+// A name (8-bit text in the code page of names) with every letter in upper case as Windows
+// folds names when it compares them: the letters of the code page, not only ASCII (é to É in
+// 1252). A character whose upper case the code page lacks stays as it is. Two names that come
+// out equal are one file on Windows.
+std::string UpperCaseName(const std::string& Name);
 
 // The columns that native text takes on a terminal: one per character.
 size_t NativeTextWidth(const std::string& Native);

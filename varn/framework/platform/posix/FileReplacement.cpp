@@ -1,3 +1,4 @@
+#include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -29,6 +30,28 @@ bool FlushFile(FileHandle File) {
 bool RenameFile(const std::string& From, const std::string& To) {
   if (From.empty() || To.empty()) return false;
   return rename(posix::ToNative(From).c_str(), posix::ToNative(To).c_str()) == 0;
+}
+
+bool CanReplaceFile(const std::string& Path) {
+  if (Path.empty() || Path.find('\0') != std::string::npos) return false;
+  struct stat Status;
+  if (lstat(posix::ToNative(Path).c_str(), &Status) != 0) return errno == ENOENT;
+  // Without write permission it is refused even for root, as CreateFile refuses it.
+  return S_ISREG(Status.st_mode) && (Status.st_mode & S_IWUSR) != 0;
+}
+
+bool LinkFile(const std::string& Existing, const std::string& Link) {
+  if (Existing.empty() || Link.empty()) return false;
+  return link(posix::ToNative(Existing).c_str(), posix::ToNative(Link).c_str()) == 0;
+}
+
+bool FlushDirectory(const std::string& Directory) {
+  const int Fd = open(Directory.empty() ? "." : posix::ToNative(Directory).c_str(),
+                      O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (Fd < 0) return false;
+  const bool Flushed = fsync(Fd) == 0;
+  close(Fd);
+  return Flushed;
 }
 
 std::optional<FileIdentity> IdentifyFile(const std::string& Path) {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include <varn/framework/AsciiCase.h>
@@ -150,6 +151,14 @@ int32_t ReadFile(FileHandle File, void* Buffer, int32_t Count) {
     Done += static_cast<int32_t>(N);
   }
   return Done;
+}
+
+int32_t LastErrorCode() {
+  return errno;
+}
+
+std::string ErrorText(int32_t Code) {
+  return std::strerror(Code);
 }
 
 int32_t WriteFile(FileHandle File, const void* Buffer, int32_t Count) {

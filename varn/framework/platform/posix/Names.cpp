@@ -2,6 +2,8 @@
 // come from iconv, one byte at a time, when the code page is chosen.
 #include <errno.h>
 #include <iconv.h>
+#include <locale.h>
+#include <wctype.h>
 
 #include <array>
 #include <map>
@@ -111,13 +113,78 @@ std::optional<std::string> ToInternal(std::string_view Native, ControlCharacters
   return Out;
 }
 
+// One character's code point from its UTF-8, or nothing when it is not one character.
+std::optional<char32_t> CodePoint(const std::string& Utf8) {
+  if (Utf8.empty()) return std::nullopt;
+  const auto Lead = static_cast<uint8_t>(Utf8[0]);
+  const size_t Length = Lead < 0x80 ? 1 : Lead < 0xE0 ? 2 : Lead < 0xF0 ? 3 : 4;
+  if (Utf8.size() != Length) return std::nullopt;
+  char32_t Code = Length == 1 ? Lead : Lead & (0x7F >> Length);
+  for (size_t I = 1; I < Length; ++I)
+    Code = (Code << 6) | (static_cast<uint8_t>(Utf8[I]) & 0x3F);
+  return Code;
+}
+
+std::string Utf8Of(char32_t Code) {
+  std::string Out;
+  if (Code < 0x80) {
+    Out += static_cast<char>(Code);
+  } else if (Code < 0x800) {
+    Out += static_cast<char>(0xC0 | (Code >> 6));
+    Out += static_cast<char>(0x80 | (Code & 0x3F));
+  } else if (Code < 0x10000) {
+    Out += static_cast<char>(0xE0 | (Code >> 12));
+    Out += static_cast<char>(0x80 | ((Code >> 6) & 0x3F));
+    Out += static_cast<char>(0x80 | (Code & 0x3F));
+  } else {
+    Out += static_cast<char>(0xF0 | (Code >> 18));
+    Out += static_cast<char>(0x80 | ((Code >> 12) & 0x3F));
+    Out += static_cast<char>(0x80 | ((Code >> 6) & 0x3F));
+    Out += static_cast<char>(0x80 | (Code & 0x3F));
+  }
+  return Out;
+}
+
+// The upper case of each byte of the current code page, through Unicode's simple case mapping,
+// as Windows' table of upper-case letters has it.
+std::array<uint8_t, 256> UpperCaseTable() {
+  std::array<uint8_t, 256> Table;
+  for (int Byte = 0; Byte < 256; ++Byte)
+    Table[Byte] = static_cast<uint8_t>(Byte >= 'a' && Byte <= 'z' ? Byte - 32 : Byte);
+  static const locale_t Unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+  if (!Unicode) return Table;
+  const CodePageTables& Tables = Current();
+  for (int Byte = 128; Byte < 256; ++Byte) {
+    const auto Code = CodePoint(Tables.Utf8[Byte]);
+    if (!Code) continue;
+    const auto Upper = static_cast<char32_t>(towupper_l(static_cast<wint_t>(*Code), Unicode));
+    const auto Found = Tables.Bytes.find(Utf8Of(Upper));
+    if (Found != Tables.Bytes.end()) Table[Byte] = Found->second;
+  }
+  return Table;
+}
+
+std::array<uint8_t, 256>& CurrentUpperCase() {
+  static std::array<uint8_t, 256> Table = UpperCaseTable();
+  return Table;
+}
+
 }  // namespace
+
+std::string UpperCaseName(const std::string& Name) {
+  const std::array<uint8_t, 256>& Table = CurrentUpperCase();
+  std::string Out = Name;
+  for (char& C : Out)
+    C = static_cast<char>(Table[static_cast<uint8_t>(C)]);
+  return Out;
+}
 
 bool SetNameCodePage(uint32_t CodePage) {
   auto Tables = TablesFromIconv(CodePage);
   if (!Tables) return false;
   Current() = std::move(*Tables);
   CurrentCodePage = CodePage;
+  CurrentUpperCase() = UpperCaseTable();
   return true;
 }
 
@@ -155,13 +222,18 @@ std::string ToNative(const std::string& Path) {
   for (;;) {
     const size_t End = std::min(View.find('\\', Start), View.size());
     const std::string_view Component = View.substr(Start, End - Start);
-    // Only what FromNative marks: a name with no form in the code page. So an archived name
-    // that happens to begin with the mark never turns into another name, such as "..".
+    // Only what FromNative marks: a name with no form in the code page, or one holding a '\'
+    // (there carried as the mark). So an archived name that happens to begin with the mark
+    // never turns into another name, such as "..".
+    const std::string_view Rest = Component.empty() ? Component : Component.substr(1);
     if (!Component.empty() && Component[0] == NativeMark &&
-        !ToInternal(Component.substr(1), ControlCharacters::Kept))
-      Out += Component.substr(1);
-    else
+        (Rest.find(NativeMark) != std::string_view::npos ||
+         !ToInternal(Rest, ControlCharacters::Kept))) {
+      for (const char C : Rest)
+        Out += C == NativeMark ? '\\' : C;
+    } else {
       AppendNative(Out, Component, ControlCharacters::Kept);
+    }
     if (End == View.size()) return Out;
     Out += '/';
     Start = End + 1;
@@ -175,11 +247,15 @@ std::string FromNative(const std::string& Path) {
   for (;;) {
     const size_t End = std::min(View.find('/', Start), View.size());
     const std::string_view Component = View.substr(Start, End - Start);
-    if (const auto Internal = ToInternal(Component, ControlCharacters::Kept)) {
+    // A '\' is a character of a POSIX name (unless it begins the \xNN of a byte); inside it
+    // would split the name in two.
+    const auto Internal = ToInternal(Component, ControlCharacters::Kept);
+    if (Internal && Internal->find('\\') == std::string::npos) {
       Out += *Internal;
     } else {
       Out += NativeMark;
-      Out += Component;
+      for (const char C : Component)
+        Out += C == '\\' ? NativeMark : C;
     }
     if (End == View.size()) return Out;
     Out += '\\';

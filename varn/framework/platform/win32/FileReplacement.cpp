@@ -23,6 +23,23 @@ bool RenameFile(const std::string& From, const std::string& To) {
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+bool CanReplaceFile(const std::string& Path) {
+  if (Path.find('\0') != std::string::npos) return false;
+  const DWORD Attributes = GetFileAttributesA(Path.c_str());
+  if (Attributes == INVALID_FILE_ATTRIBUTES) return true;  // nothing there, or the rename says
+  return (Attributes &
+          (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+           FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+bool LinkFile(const std::string& Existing, const std::string& Link) {
+  return CreateHardLinkA(Link.c_str(), Existing.c_str(), nullptr) != 0;
+}
+
+bool FlushDirectory(const std::string&) {
+  return true;
+}
+
 std::optional<FileIdentity> IdentifyFile(const std::string& Path) {
   // No access asked for: the identity of a file that others hold open can still be read.
   const HANDLE Handle = CreateFileW(win32::Wide(Path).c_str(), 0,

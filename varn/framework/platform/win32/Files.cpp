@@ -78,6 +78,23 @@ int32_t ReadFile(FileHandle File, void* Buffer, int32_t Count) {
   return static_cast<int32_t>(Done);
 }
 
+int32_t LastErrorCode() {
+  return static_cast<int32_t>(GetLastError());
+}
+
+std::string ErrorText(int32_t Code) {
+  char Text[512];
+  const DWORD Length =
+      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                     static_cast<DWORD>(Code), 0, Text, sizeof Text, nullptr);
+  std::string Result(Text, Length);
+  // The system's text ends in a full stop and a line break; a message goes on after it.
+  while (!Result.empty() &&
+         (Result.back() == '\n' || Result.back() == '\r' || Result.back() == '.'))
+    Result.pop_back();
+  return Result.empty() ? "error " + std::to_string(Code) : Result;
+}
+
 int32_t WriteFile(FileHandle File, const void* Buffer, int32_t Count) {
   DWORD Done = 0;
   if (Count < 0) return -1;

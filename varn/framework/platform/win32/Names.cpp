@@ -7,6 +7,7 @@
 #include <varn/framework/platform/ByteEscapes.h>
 #include <varn/framework/platform/Platform.h>
 #include <varn/framework/platform/win32/Win32.h>
+#include <algorithm>
 
 namespace varn::platform {
 namespace {
@@ -148,7 +149,10 @@ std::string ErrorText(DWORD Error, const std::string& Name) {
 }  // namespace win32
 
 std::string InternalPath(const std::string& Native) {
-  return win32::FromWide(win32::WideFromUtf8(Native));
+  // Windows takes '/' for a separator as well, the program's path rules take only '\'.
+  std::string Internal = win32::FromWide(win32::WideFromUtf8(Native));
+  std::replace(Internal.begin(), Internal.end(), '/', '\\');
+  return Internal;
 }
 
 std::string NativePath(const std::string& Internal) {
@@ -225,6 +229,28 @@ std::optional<std::string> InternalText(const std::string& Native) {
 
 std::string Utf8Text(const std::string& Text) {
   return NativeText(Text);
+}
+
+std::string UpperCaseName(const std::string& Name) {
+  std::string Out = Name;
+  for (char& C : Out) {
+    if (C >= 'a' && C <= 'z') {
+      C = static_cast<char>(C - 32);
+      continue;
+    }
+    if (static_cast<uint8_t>(C) < 0x80) continue;
+    // One character at a time: one whose upper case the code page lacks stays as it is.
+    wchar_t Wide = 0;
+    if (MultiByteToWideChar(ChosenCodePage, MB_ERR_INVALID_CHARS, &C, 1, &Wide, 1) != 1) continue;
+    CharUpperBuffW(&Wide, 1);
+    char Back = 0;
+    BOOL Lossy = FALSE;
+    if (WideCharToMultiByte(ChosenCodePage, WC_NO_BEST_FIT_CHARS, &Wide, 1, &Back, 1, nullptr,
+                            &Lossy) == 1 &&
+        !Lossy)
+      C = Back;
+  }
+  return Out;
 }
 
 size_t NativeTextWidth(const std::string& Native) {
