@@ -76,8 +76,9 @@ cp data.orig source/data.bin
 dd if=signed/setup.1 of=resealed/setup.1 bs=1 skip=481 seek=481 count=203 conv=notrunc \
   status=none
 
+# The loader extracts into a directory of its own below TEMP, varn-setup.XXXXXX.
 start_loader() {  # PROGRAM DIRECTORY
-  rm -f "$temp/installer.exe" "$temp/data.bin" "$temp/commandline.txt"
+  rm -rf "$temp"/varn-setup.*
   (cd "$2" && exec "$VARN_WINE" "$1" >"$work/loader.log" 2>&1) &
   loader_pid=$!
 }
@@ -96,9 +97,11 @@ installs() {  # NAME PROGRAM DIRECTORY
   echo "=== $1"
   start_loader "$2" "$3"
   wait_loader "$1"
-  for _ in $(seq 1 100); do [ -s "$temp/commandline.txt" ] && break; sleep 0.1; done
-  [ -s "$temp/commandline.txt" ] || fail "$1: the installation program did not run"
-  cmp -s source/data.bin "$temp/data.bin" || fail "$1: data.bin extracted wrongly"
+  local made=("$temp"/varn-setup.*)
+  [ ${#made[@]} -eq 1 ] && [ -d "${made[0]}" ] || fail "$1: no one directory of the loader's"
+  for _ in $(seq 1 100); do [ -s "${made[0]}/commandline.txt" ] && break; sleep 0.1; done
+  [ -s "${made[0]}/commandline.txt" ] || fail "$1: the installation program did not run"
+  cmp -s source/data.bin "${made[0]}/data.bin" || fail "$1: data.bin extracted wrongly"
 }
 refuses() {  # NAME DIRECTORY
   echo "=== $1"
@@ -107,7 +110,9 @@ refuses() {  # NAME DIRECTORY
   step dismiss
   step shutdown
   wait_loader "$1"
-  [ -e "$temp/commandline.txt" ] && fail "$1: the program was started"
+  compgen -G "$temp/varn-setup.*/commandline.txt" >/dev/null && fail "$1: the program was started"
+  # A change after signing is found as data.bin is decoded: the file before it is out by then.
+  compgen -G "$temp/varn-setup.*/data.bin" >/dev/null && fail "$1: data.bin was extracted"
 }
 
 installs "signed, stamped loader" "$work/stamped/loader.exe" signed
