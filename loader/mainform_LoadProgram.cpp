@@ -27,10 +27,10 @@ std::string CommandLinePart(const std::string& Text) {
 
 // A sealed medium whose files do not match their seal: the one message the user gets for it,
 // naming the damaged file (or setup.1 for its catalogue and seal).
-template <typename Step>
-void ReportingDamage(const TStampedKey& Publisher, const std::string& Volume1, Step&& Run) {
+void ReportingDamage(const TStampedKey& Publisher, const std::string& Volume1,
+                     TVarnCompress& Archive, void (TVarnCompress::*Step)()) {
   try {
-    Run();
+    (Archive.*Step)();
   } catch (const EVCDamaged& E) {
     if (Publisher.State != TStampedKey::Unstamped) NotThePublishers(Volume1);
     throw Exception("LOADER: The installation files are damaged: " + FileNamePart(E.FileName));
@@ -161,7 +161,7 @@ void TForm1::RunLoader() {
     VarnCompress1.SetCompressedFile(ArchivePath);
     const TStampedKey Publisher = FEnvironment->PublisherKey();
     // The catalogue before the temporary path: an unreadable archive is the error reported.
-    ReportingDamage(Publisher, ArchivePath, [this] { VarnCompress1.ReadHeaders(); });
+    ReportingDamage(Publisher, ArchivePath, VarnCompress1, &TVarnCompress::ReadHeaders);
     if (Publisher.State != TStampedKey::Unstamped)
       RequirePublishersSignature(Publisher, VarnCompress1);
 
@@ -173,7 +173,7 @@ void TForm1::RunLoader() {
     const int32_t Count = VarnCompress1.FileCount();
     for (int32_t Index = 0; Index < Count; ++Index)
       VarnCompress1.FilesToProcess().push_back(VarnCompress1.GetFileStats(Index).FileName);
-    ReportingDamage(Publisher, ArchivePath, [this] { VarnCompress1.Extract(); });
+    ReportingDamage(Publisher, ArchivePath, VarnCompress1, &TVarnCompress::Extract);
 
     const std::string ProgramPath = AddBackslash(*TemporaryDirectory) + FileNamePart(ProgramName);
     if (!IsExistingFile(ProgramPath))

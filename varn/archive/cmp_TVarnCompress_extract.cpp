@@ -1,6 +1,5 @@
 // Extraction: Extract, OpenVolume, the decoder's read and write handlers, the done report.
 #include <algorithm>
-#include <chrono>
 
 #include <varn/archive/TargetPath.h>
 #include <varn/archive/cmp_TVarnCompress.h>
@@ -41,13 +40,12 @@ class CleanUp {
 // A file of a new name in the directory of Target, created there exclusively; Name is its path.
 // The name is unlikely to be guessed, so that nobody can keep the names taken in advance.
 std::unique_ptr<TFileStream> CreateTemporaryBeside(const std::string& Target, std::string& Name) {
-  static uint64_t Counter = 0;
+  static uint32_t Counter = 0;
   for (int Attempt = 0; Attempt < 100; ++Attempt) {
-    uint64_t Mixed =
-        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) +
-        0x9E3779B97F4A7C15u * ++Counter;
-    Mixed = (Mixed ^ (Mixed >> 30)) * 0xBF58476D1CE4E5B9u;
-    Mixed = (Mixed ^ (Mixed >> 27)) * 0x94D049BB133111EBu;
+    // The counter alone, should the system give no random numbers: still a name not taken.
+    uint32_t Mixed = 0;
+    platform::RandomBytes(&Mixed, sizeof Mixed);
+    Mixed ^= 0x9E3779B9u * ++Counter;
     std::string Suffix;
     for (int Digit = 0; Digit < 8; ++Digit, Mixed >>= 4)
       Suffix += "0123456789abcdef"[Mixed & 15];

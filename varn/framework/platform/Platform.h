@@ -193,6 +193,9 @@ std::string UpperCaseName(const std::string& Name);
 // The columns that native text takes on a terminal: one per character.
 size_t NativeTextWidth(const std::string& Native);
 
+// Fills Buffer with Count bytes of the system's random numbers; false when it gives none.
+bool RandomBytes(void* Buffer, size_t Count);
+
 // The process's current directory: no trailing backslash, except at a root.
 std::string CurrentDirectory();
 

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/ioctl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
@@ -18,6 +19,18 @@
 #include <varn/framework/platform/posix/PosixPaths.h>
 
 namespace varn::platform {
+
+bool RandomBytes(void* Buffer, size_t Count) {
+  auto* Bytes = static_cast<uint8_t*>(Buffer);
+  while (Count > 0) {
+    const ssize_t Got = getrandom(Bytes, Count, 0);
+    if (Got < 0 && errno == EINTR) continue;
+    if (Got <= 0) return false;
+    Bytes += Got;
+    Count -= static_cast<size_t>(Got);
+  }
+  return true;
+}
 
 std::string InternalPath(const std::string& Native) {
   return posix::FromNative(Native);

@@ -12,6 +12,10 @@ extern "C" BOOLEAN WINAPI SystemFunction036(PVOID Buffer, ULONG Length);
 
 namespace varn::platform {
 
+bool RandomBytes(void* Buffer, size_t Count) {
+  return SystemFunction036(Buffer, static_cast<ULONG>(Count));
+}
+
 std::string CurrentDirectory() {
   const DWORD Needed = GetCurrentDirectoryW(0, nullptr);
   if (Needed == 0) return std::string();
@@ -57,7 +61,7 @@ std::optional<std::string> MakePrivateTemporaryDirectory() {
   Name[-1] = L'\\';
   for (int Attempt = 0; Attempt < 100 && !Made; ++Attempt) {
     unsigned char Random[6];
-    if (!SystemFunction036(Random, sizeof Random)) break;
+    if (!RandomBytes(Random, sizeof Random)) break;
     lstrcpyW(Name, L"varn-setup.");
     for (int I = 0; I < 6; ++I)
       Name[11 + I] = L"abcdefghijklmnopqrstuvwxyz0123456789"[Random[I] % 36];
