@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds every preset and runs its tests: natively, under the sanitizers, and the Windows builds
 # under Wine (64-bit always; 32-bit where this machine runs 32-bit programs, and otherwise only
-# the checks of its loader.exe that need no Windows); then runs each fuzz target for 60 seconds.
+# the checks of its loader.exe that need no Windows); then runs each fuzz target for 40 seconds.
 # Ends with a summary: CTest's result for each preset and the sizes of both loader.exe.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -55,8 +55,8 @@ for preset in native native-asan windows64 windows; do
   esac
 done
 
-# Every fuzz target for a minute, after the presets (its own summary comes before theirs).
-if ! scripts/fuzz.sh 60; then status=1; fi
+# Every fuzz target for 40 seconds, after the presets (its own summary comes before theirs).
+if ! scripts/fuzz.sh 40; then status=1; fi
 
 echo "=== summary"
 printf '%s\n' "${summary[@]}"
