@@ -55,7 +55,7 @@ for preset in native native-asan windows64 windows; do
   esac
 done
 
-# Every fuzz target for 40 seconds, two at a time on two processors, after the presets (its own
+# Every fuzz target for 40 seconds, one per processor at a time, after the presets (its own
 # summary comes before theirs).
 if ! scripts/fuzz.sh 40; then status=1; fi
 
