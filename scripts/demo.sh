@@ -17,11 +17,15 @@ if [ "${1:-}" = "--windows" ]; then
   trap wine_env_cleanup EXIT
   temp=$("$VARN_WINE" winepath -u "$("$VARN_WINE" cmd /c echo %TEMP% </dev/null 2>/dev/null |
     tr -d '\r')" 2>/dev/null)
-  rm -f "$temp/commandline.txt"
+  temp=${temp%/}
+  rm -rf "$temp"/varn-setup.*
   (cd "$3" && "$VARN_WINE" "$root/build/$2/loader/loader.exe" </dev/null)
   echo "(loader.exe has ended with exit code $?)"
-  for _ in $(seq 1 300); do [ -s "$temp/commandline.txt" ] && break; sleep 0.1; done
-  echo "setup.exe was started with the command line: $(cat "$temp/commandline.txt")"
+  # The loader unpacks into a directory of its own below TEMP, varn-setup.XXXXXX.
+  recorded() { compgen -G "$temp/varn-setup.*/commandline.txt" | head -n 1 || true; }
+  for _ in $(seq 1 300); do [ -n "$(recorded)" ] && [ -s "$(recorded)" ] && break; sleep 0.1; done
+  file=$(recorded)
+  echo "setup.exe was started in $(dirname "$file") with the command line: $(cat "$file")"
   exit 0
 fi
 
