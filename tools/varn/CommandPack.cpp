@@ -41,22 +41,6 @@ void NoteStaleVolumes(const PendingVolumes::Outcome& Replaced, bool Quiet) {
          ", the rest of the medium replaced");
 }
 
-// The text of a key file (a native path).
-std::string ReadKeyFile(const std::string& Native) {
-  std::unique_ptr<TFileStream> File;
-  try {
-    File =
-        std::make_unique<TFileStream>(platform::InternalPath(Native), TFileMode::fmOpenReadShared);
-  } catch (const EFOpenError&) {
-    throw Exception("Cannot open file " + Native);
-  }
-  std::string Text;
-  char Buffer[4096];
-  for (int32_t Count; Text.size() < (1 << 20) && (Count = File->Read(Buffer, sizeof Buffer)) > 0;)
-    Text.append(Buffer, static_cast<size_t>(Count));
-  return Text;
-}
-
 void NoteRecovery(const PendingVolumes::Recovery& Done, const std::string& Output, bool Quiet) {
   if (!Quiet && (!Done.Restored.empty() || !Done.Removed.empty())) {
     std::string Line = "an earlier pack into " + Output + " was interrupted: ";
@@ -139,7 +123,7 @@ int RunPack(const ParsedArguments& Parsed) {
   RefuseOutputVolumes(Paths, FirstVolume);
   // The key before anything is written: a wrong one is found at once.
   std::optional<TSigningKey> Key;
-  if (!KeyFile.empty()) Key = ReadPrivateKeyPem(ReadKeyFile(KeyFile), KeyFile);
+  if (!KeyFile.empty()) Key = ReadPrivateKeyPem(ReadKeyText(KeyFile), KeyFile);
 
   platform::CatchInterrupts();
   ArchiveWriter Writer;

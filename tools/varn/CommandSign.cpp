@@ -17,6 +17,22 @@
 
 namespace varn::cli {
 
+std::string ReadKeyText(const std::string& Native) {
+  std::unique_ptr<TFileStream> File;
+  try {
+    File =
+        std::make_unique<TFileStream>(platform::InternalPath(Native), TFileMode::fmOpenReadShared);
+  } catch (const EFOpenError&) {
+    throw Exception("Cannot open file " + Native);
+  }
+  // A key is a few hundred bytes: a wrong file is not read whole.
+  std::string Text;
+  char Buffer[4096];
+  for (int32_t Count; Text.size() < (1 << 20) && (Count = File->Read(Buffer, sizeof Buffer)) > 0;)
+    Text.append(Buffer, static_cast<size_t>(Count));
+  return Text;
+}
+
 namespace {
 
 std::vector<uint8_t> ReadWholeFile(const std::string& Native) {
@@ -34,11 +50,6 @@ std::vector<uint8_t> ReadWholeFile(const std::string& Native) {
   if (static_cast<int64_t>(Bytes.size()) != File->Size())
     throw Exception("Could not read all of " + Native);
   return Bytes;
-}
-
-std::string ReadText(const std::string& Native) {
-  const std::vector<uint8_t> Bytes = ReadWholeFile(Native);
-  return std::string(Bytes.begin(), Bytes.end());
 }
 
 // Writes Bytes under a temporary name beside Native, flushes them and renames the file into
@@ -120,7 +131,7 @@ int RunSign(const ParsedArguments& Parsed) {
     throw UsageError(Parsed.Operands.size() < 2 ? "sign needs a key file and an archive"
                                                 : "sign takes one key file and one archive");
   const std::string& KeyFile = Parsed.Operands[0];
-  const TSigningKey Key = ReadPrivateKeyPem(ReadText(KeyFile), KeyFile);
+  const TSigningKey Key = ReadPrivateKeyPem(ReadKeyText(KeyFile), KeyFile);
   platform::CatchInterrupts();
   SignedArchive Signed;
   try {
@@ -147,7 +158,7 @@ int RunStamp(const ParsedArguments& Parsed) {
   const std::string Output = Parsed.Value("--output").value_or("");
   if (KeyFile.empty()) throw UsageError("no public key given (--key NAME.pub)");
   if (Output.empty()) throw UsageError("no output given (-o FILE)");
-  const TPublisherKey Key = ReadPublicKeyPem(ReadText(KeyFile), KeyFile);
+  const TPublisherKey Key = ReadPublicKeyPem(ReadKeyText(KeyFile), KeyFile);
   std::vector<uint8_t> Image = ReadWholeFile(Program);
   const TStampedKey Before = StampProgram(Image, Key, Program);
   CreateOutputDirectory(DirectoryOf(Output));
@@ -164,7 +175,7 @@ int RunVerify(const ParsedArguments& Parsed) {
   const std::string Operand = OneOperand(Parsed, "archive");
   const std::string KeyFile = Parsed.Value("--key").value_or("");
   std::optional<TPublisherKey> Given;
-  if (!KeyFile.empty()) Given = ReadPublicKeyPem(ReadText(KeyFile), KeyFile);
+  if (!KeyFile.empty()) Given = ReadPublicKeyPem(ReadKeyText(KeyFile), KeyFile);
 
   TArchiveTester Archive;
   Archive.CheckSeal = true;

@@ -26,6 +26,9 @@ void OpenArchive(TVarnCompress& Archive, const std::string& Operand);
 // Runs Body, turning the paths and names in the library's exceptions into those the user reads.
 void ShowingNativePaths(TVarnCompress& Archive, const std::function<void()>& Body);
 
+// The text of a key file (a native path) of keygen, for pack --sign, sign, stamp and verify.
+std::string ReadKeyText(const std::string& Native);
+
 // Decodes into a counter instead of a file: test and verify read exactly what an extraction
 // reads and check the decoded size and the seal, without writing anything.
 class TArchiveTester : public TVarnCompress {

@@ -34,4 +34,15 @@ inline std::optional<uint8_t> ByteEscapeAt(std::string_view Text, size_t Positio
   return static_cast<uint8_t>(High * 16 + Low);
 }
 
+// The length of the UTF-8 character at Position of Text: its lead byte and the continuation
+// bytes after it, at most 4; whether they form a character is for the decoder to say.
+inline size_t Utf8CharacterLength(std::string_view Text, size_t Position) {
+  size_t Length = 1;
+  if (static_cast<uint8_t>(Text[Position]) >= 0x80)
+    while (Position + Length < Text.size() && Length < 4 &&
+           (static_cast<uint8_t>(Text[Position + Length]) & 0xC0) == 0x80)
+      ++Length;
+  return Length;
+}
+
 }  // namespace varn::platform

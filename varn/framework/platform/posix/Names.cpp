@@ -99,12 +99,7 @@ std::optional<std::string> ToInternal(std::string_view Native, ControlCharacters
       I += 4;
       continue;
     }
-    // One UTF-8 character: a lead byte and the continuation bytes after it.
-    size_t Length = 1;
-    if (static_cast<uint8_t>(Native[I]) >= 0x80)
-      while (I + Length < Native.size() && Length < 4 &&
-             (static_cast<uint8_t>(Native[I + Length]) & 0xC0) == 0x80)
-        ++Length;
+    const size_t Length = Utf8CharacterLength(Native, I);
     const auto Found = Tables.Bytes.find(std::string(Native.substr(I, Length)));
     if (Found == Tables.Bytes.end()) return std::nullopt;
     Out += static_cast<char>(Found->second);

@@ -211,12 +211,7 @@ std::optional<std::string> InternalText(const std::string& Native) {
       I += 4;
       continue;
     }
-    // One UTF-8 character: a lead byte and the continuation bytes after it.
-    size_t Length = 1;
-    if (static_cast<uint8_t>(Native[I]) >= 0x80)
-      while (I + Length < Native.size() && Length < 4 &&
-             (static_cast<uint8_t>(Native[I + Length]) & 0xC0) == 0x80)
-        ++Length;
+    const size_t Length = Utf8CharacterLength(Native, I);
     const std::wstring Character =
         ToUtf16(CP_UTF8, std::string_view(Native).substr(I, Length), MB_ERR_INVALID_CHARS);
     const auto Bytes = Character.empty() ? std::nullopt : FromUtf16(ChosenCodePage, Character);
