@@ -86,7 +86,7 @@ const std::string Usage =
     "       varn list [--json] [--codepage N] ARCHIVE\n"
     "       varn test [--volumes DIR] [--quiet] [--codepage N] ARCHIVE\n"
     "       varn extract [--directory DIR] [--overwrite MODE] [--volumes DIR] [--quiet] "
-    "[--verbose] [--keep-incomplete] [--codepage N] ARCHIVE [NAME...]\n"
+    "[--verbose] [--threads N] [--keep-incomplete] [--codepage N] ARCHIVE [NAME...]\n"
     "       varn version [--language LANG] [--charset SET] [--json] FILE\n"
     "       varn keygen [--output NAME] [--force] [--quiet]\n"
     "       varn sign [--quiet] KEY ARCHIVE\n"
@@ -1638,4 +1638,78 @@ TEST(VarnCli, PathsSizesAndVolumesThatEndEarly) {
   EXPECT_EQ(Piped.Out, "0\n");
   EXPECT_EQ(Piped.Err, "");
   EXPECT_EQ(ReadFile(Dir / "piped\\s39"), std::string(10, 's'));
+}
+
+// Extraction on threads is extraction in order: for each case the same medium is extracted on
+// one thread and on four (each run then starting on a file of its own), and what is said, the
+// exit status and the directory must be the same, whichever file fails and however.
+TEST(VarnCli, ExtractOnThreadsIsExtractInOrder) {
+  TempDir Dir;
+  std::vector<std::string> Names;
+  for (char C = 'a'; C <= 'f'; ++C) {
+    Names.push_back(std::string(1, C) + ".bin");
+    MakeFile(Dir, Names.back(), testing_support::RandomBytes(400000, static_cast<uint32_t>(C)));
+  }
+  std::vector<std::string> Pack = {"pack", "--output", "one/setup.1"};
+  Pack.insert(Pack.end(), Names.begin(), Names.end());
+  ASSERT_EQ(Varn(Dir, Pack).Status, 0);
+  Pack[2] = "three/setup.1";
+  Pack.insert(Pack.begin() + 1, {"--volume-size", "1m"});
+  ASSERT_EQ(Varn(Dir, Pack).Status, 0);
+  const uintmax_t Size = std::filesystem::file_size(testing_support::Native(Dir / "one/setup.1"));
+
+  struct Case {
+    const char* What;
+    std::string Script;  // makes the medium ready in "medium", and "out"
+    std::vector<std::string> Arguments;
+  };
+  const std::string Copy = "cp -r one medium && mkdir out && ";
+  const Case Cases[] = {
+      {"all well", Copy + "true", {}},
+      {"a later file damaged",
+       Copy + "printf '\\377' | dd of=medium/setup.1 bs=1 seek=" + std::to_string(Size * 3 / 4) +
+           " conv=notrunc 2>/dev/null",
+       {}},
+      {"targets kept",
+       Copy + "echo old >out/b.bin && echo old >out/e.bin",
+       {"--overwrite", "never"}},
+      {"a later target refused", Copy + "echo old >out/e.bin && chmod 444 out/e.bin", {}},
+      {"a later volume missing",
+       "cp -r three medium && rm medium/setup.3 && mkdir out",
+       {"--keep-incomplete"}},
+      {"a name not in the archive", Copy + "true", {"a.bin", "c.bin", "none.bin", "f.bin"}},
+      {"a name given twice", Copy + "true", {"f.bin", "a.bin", "F.BIN", "b.bin"}},
+  };
+  for (const Case& C : Cases) {
+    Outcome Seen[2];
+    testing_support::TreeSnapshot Left[2];
+    for (int Run = 0; Run < 2; ++Run) {
+      ASSERT_EQ(RunShell(Dir, "rm -rf medium out && " + C.Script).Status, 0) << C.What;
+      std::vector<std::string> Arguments = {"extract",     "-v",  "--threads",     Run ? "4" : "1",
+                                            "--directory", "out", "medium/setup.1"};
+      Arguments.insert(Arguments.end(), C.Arguments.begin(), C.Arguments.end());
+      Seen[Run] = Varn(Dir, Arguments);
+      Left[Run] = Snapshot(Dir, "out");
+    }
+    EXPECT_EQ(Seen[1].Status, Seen[0].Status) << C.What;
+    EXPECT_EQ(Seen[1].Out, Seen[0].Out) << C.What;
+    EXPECT_EQ(Seen[1].Err, Seen[0].Err) << C.What;
+    EXPECT_EQ(Left[1], Left[0]) << C.What;
+  }
+
+  // An interrupt: the files put in place are whole, and no file extracted ahead is left.
+  for (const std::string& Name : Names)
+    MakeSparseFile(Dir, Name, 20000000);
+  Pack = {"pack", "--output", "zeros/setup.1"};
+  Pack.insert(Pack.end(), Names.begin(), Names.end());
+  ASSERT_EQ(Varn(Dir, Pack).Status, 0);
+  const Outcome Stopped =
+      Bash(Dir,
+           "\"$VARN\" extract -T4 --directory stop zeros/setup.1 2>varn.err &\n"
+           "for i in $(seq 3000); do [ -n \"$(ls -A stop 2>/dev/null)\" ] && break; sleep 0.01; "
+           "done\n"
+           "kill -INT $!; wait $!; echo $?; cat varn.err");
+  EXPECT_EQ(Stopped.Out, "130\nvarn: interrupted\n");
+  for (const auto& [Name, Entry] : Snapshot(Dir, "stop"))
+    EXPECT_EQ(Entry.Bytes.size(), 20000000u) << Name;
 }

@@ -1,10 +1,14 @@
 // varn extract and varn test: the archive component at work, with a progress bar on a
 // terminal and a question for a missing volume.
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <varn/archive/ArchiveWriter.h>
@@ -14,6 +18,7 @@
 #include <varn/support/PathHelpers.h>
 #include <varn/ui/ProgressLine.h>
 #include "tools/varn/Commands.h"
+#include "tools/varn/ExtractAhead.h"
 #include "tools/varn/Safeguards.h"
 
 namespace varn::cli {
@@ -67,6 +72,17 @@ TOverwriteType ParseOverwrite(const std::string& Mode) {
     if (Mode == Name) return Value;
   throw UsageError("unknown overwrite mode \"" + Mode +
                    "\" (always, never, version, date or version-date)");
+}
+
+// --threads: 1 to 64; by default one per processor, at most 4 (more seldom pays: the files
+// then wait for the disk, and for each other in putting them in place).
+int ParseThreads(const std::optional<std::string>& Value) {
+  if (!Value) return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+  int Threads = 0;
+  const auto [End, Error] = std::from_chars(Value->data(), Value->data() + Value->size(), Threads);
+  if (Error != std::errc() || End != Value->data() + Value->size() || Threads < 1 || Threads > 64)
+    throw UsageError("option --threads needs a number from 1 to 64, not \"" + *Value + "\"");
+  return Threads;
 }
 
 // The component's attempts at one volume: it looks where it expects the volume, then in the
@@ -205,22 +221,31 @@ class ProgressBar {
   ~ProgressBar() { Clear(); }
   // The compressed bytes of the files selected.
   void SetTotal(int64_t Total) { FTotal = Total; }
+  // The bytes done elsewhere that count as well: by the threads extracting ahead.
+  void CountAlso(std::function<int64_t()> Elsewhere) { FElsewhere = std::move(Elsewhere); }
   void Show(const TlzhFileStats& Stats) {
-    int64_t Done = FFinished + Stats.BytesDone;
-    if (Stats.FileDone) {
-      FFinished += Stats.CompressedSize;
-      Done = FFinished;
-    }
+    FName = Stats.FileName;
+    FCurrent = Stats.BytesDone;
+    if (Stats.FileDone) Finished(Stats.CompressedSize, Stats.FileName);
+    Draw();
+  }
+  // A whole file of Size compressed bytes done.
+  void Finished(int64_t Size, const std::string& Name) {
+    FFinished += Size;
+    FCurrent = 0;
+    FName = Name;
+  }
+  void Draw() {
     if (!FShown) return;
+    const int64_t Done = FFinished + FCurrent + (FElsewhere ? FElsewhere() : 0);
     const int Percent =
-        FTotal > 0 ? static_cast<int>(std::min<int64_t>(Done, FTotal) * 100 / FTotal) : 0;
+        FTotal > 0 ? static_cast<int>(std::clamp<int64_t>(Done, 0, FTotal) * 100 / FTotal) : 0;
     const auto Now = std::chrono::steady_clock::now();
     if (FDrawn && Percent == FPercent && Now - FLast < std::chrono::milliseconds(100)) return;
     FPercent = Percent;
     FLast = Now;
-    const std::string Line =
-        ProgressLine(Percent, ShownName(Stats.FileName),
-                     platform::TerminalColumns(platform::StandardStream::Error));
+    const std::string Line = ProgressLine(
+        Percent, ShownName(FName), platform::TerminalColumns(platform::StandardStream::Error));
     platform::WriteText(platform::StandardStream::Error, "\r" + Line + "\x1b[K");
     std::fflush(stderr);
     FDrawn = true;
@@ -237,7 +262,9 @@ class ProgressBar {
  private:
   bool FShown;
   bool FDrawn = false;
-  int64_t FTotal = 0, FFinished = 0;
+  int64_t FTotal = 0, FFinished = 0, FCurrent = 0;
+  std::string FName;
+  std::function<int64_t()> FElsewhere;
   int FPercent = -1;
   std::chrono::steady_clock::time_point FLast;
 };
@@ -318,6 +345,7 @@ int RunExtract(const ParsedArguments& Parsed) {
   const TOverwriteType Mode = ParseOverwrite(Parsed.Value("--overwrite").value_or("always"));
   const bool Quiet = Parsed.Has("--quiet"), Verbose = Parsed.Has("--verbose"),
              KeepIncomplete = Parsed.Has("--keep-incomplete");
+  const int Threads = ParseThreads(Parsed.Value("--threads"));
   if (Parsed.Operands.empty()) throw UsageError("no archive given");
 
   platform::CatchInterrupts();
@@ -349,12 +377,45 @@ int RunExtract(const ParsedArguments& Parsed) {
   Archive.OnReplace = [&](TVarnCompress&, const TlzhFileStats&) { Replaced = true; };
   // The names are a report on the work: a reader that stops reading them does not stop it.
   if (Verbose) KeepWorkingWithoutOutput();
-  Archive.OnAfterExtracting = [&](TVarnCompress&, const TlzhFileStats&) {
+  const auto AfterExtracting = [&] {
     const bool WasWritten = !(Existed && !Replaced);
     ++(WasWritten ? Written : Kept);
     if (Verbose && WasWritten) {
       Bar.Clear();
       Print(platform::NativePath(Target) + "\n");
+    }
+  };
+  Archive.OnAfterExtracting = [&](TVarnCompress&, const TlzhFileStats&) { AfterExtracting(); };
+  // Extracts the selection, the files after the first run ahead on threads of their own.
+  const auto ExtractSelection = [&] {
+    const int Runs = ExtractAhead::Runs(Archive, Threads);
+    if (Runs < 2) return Archive.Extract();
+    ExtractAhead Ahead(Archive, Runs, [&](TVarnCompress& Other) {
+      // Never asks: a volume it cannot find is looked for again, and asked for, by this run.
+      auto Own = std::make_shared<VolumeFinder>(Volumes, Archive.CompressedFile(), false);
+      Other.OnNewDisk = [Own, Find = Own->Handler()](TVarnCompress& V, int32_t Number,
+                                                     std::string& Path) { Find(V, Number, Path); };
+    });
+    Bar.CountAlso([&Ahead] { return Ahead.BytesAhead(); });
+    const std::unique_ptr<ProgressBar, void (*)(ProgressBar*)> Uncount(
+        &Bar, [](ProgressBar* B) { B->CountAlso(nullptr); });
+    Archive.Extract();
+    if (Archive.Abort) return;
+    std::vector<std::string> Rest = Ahead.HandOver(
+        [&](const ExtractAhead::File& File) {
+          Target = File.Target;
+          Existed = File.Existed;
+          Replaced = File.Replaced;
+          Bar.Finished(File.CompressedSize, File.Name);
+          Bar.Draw();
+          AfterExtracting();
+        },
+        [&] { Bar.Draw(); });
+    if (platform::Interrupted()) {
+      Archive.Abort = true;
+    } else if (!Rest.empty()) {
+      Archive.FilesToProcess() = std::move(Rest);
+      Archive.Extract();
     }
   };
 
@@ -376,7 +437,7 @@ int RunExtract(const ParsedArguments& Parsed) {
       if (!Quiet && !SealRemark(Archive.Seal()).empty()) Note(SealRemark(Archive.Seal()));
       Refused = RefuseVolumeTargets(Archive, Volumes);
       Bar.SetTotal(SelectedSize(Archive, Archive.FilesToProcess()));
-      Archive.Extract();
+      ExtractSelection();
     });
   } catch (const EVCDiskFull&) {
     Bar.Clear();
@@ -506,6 +567,12 @@ const Command ExtractCommand = {
               "asks for the directory"},
      {.Long = "--quiet", .Short = 'q', .Help = "no progress bar and no summary"},
      {.Long = "--verbose", .Short = 'v', .Help = "name each file on stdout as it is written"},
+     {.Long = "--threads",
+      .Short = 'T',
+      .Value = "N",
+      .Help = "decode up to N files at once, on a thread each (default: one per processor, at "
+              "most 4); the files are put in place, named and counted in their order, and what "
+              "is on disk and said in the end is the same for every N"},
      {.Long = "--keep-incomplete",
       .Help = "put the file being written in its target's place all the same when the run "
               "fails or is interrupted, or when it failed its check, and name it (by default it "

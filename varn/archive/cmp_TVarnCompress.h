@@ -158,6 +158,10 @@ class TVarnCompress : public TVarnStreamCompress {
   virtual void DiscardTemporary(const std::string& Temporary, const std::string& Target);
   // Gives the finished destination the packed archived time; false when the platform refuses.
   virtual bool SetDestinationDate(TStream& Destination, int32_t FileDate);
+  // With SafeReplace, once the temporary file is complete, checked, dated and closed: puts it in
+  // Target's place; false when that cannot be done. A descendant may keep the temporary file
+  // instead, to put it in place later itself.
+  virtual bool PutInPlace(const std::string& Temporary, const std::string& Target);
 
  private:
   void ExtractSelection();

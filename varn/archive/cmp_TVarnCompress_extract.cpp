@@ -1,5 +1,6 @@
 // Extraction: Extract, OpenVolume, the decoder's read and write handlers, the done report.
 #include <algorithm>
+#include <atomic>
 
 #include <varn/archive/TargetPath.h>
 #include <varn/archive/cmp_TVarnCompress.h>
@@ -40,7 +41,8 @@ class CleanUp {
 // A file of a new name in the directory of Target, created there exclusively; Name is its path.
 // The name is unlikely to be guessed, so that nobody can keep the names taken in advance.
 std::unique_ptr<TFileStream> CreateTemporaryBeside(const std::string& Target, std::string& Name) {
-  static uint32_t Counter = 0;
+  // Components may extract on several threads at once, each its own.
+  static std::atomic<uint32_t> Counter = 0;
   for (int Attempt = 0; Attempt < 100; ++Attempt) {
     // The counter alone, should the system give no random numbers: still a name not taken.
     uint32_t Mixed = 0;
@@ -160,7 +162,7 @@ void TVarnCompress::WriteCurrentFile(const std::string& Target) {
   if (SafeReplace) {
     // Closed first: Windows renames no file that is open.
     FDestFile.reset();
-    if (!platform::RenameFile(Temporary, Target)) throw EVCCouldNotCreateFile(Target);
+    if (!PutInPlace(Temporary, Target)) throw EVCCouldNotCreateFile(Target);
     Temporary.clear();
   }
   if (!Dated) throw Exception("Cannot set the date of the file just extracted.");
@@ -168,6 +170,10 @@ void TVarnCompress::WriteCurrentFile(const std::string& Target) {
 
 void TVarnCompress::DiscardTemporary(const std::string& Temporary, const std::string&) {
   platform::DeleteFile(Temporary);
+}
+
+bool TVarnCompress::PutInPlace(const std::string& Temporary, const std::string& Target) {
+  return platform::RenameFile(Temporary, Target);
 }
 
 std::unique_ptr<TStream> TVarnCompress::CreateDestination(const std::string& Target) {
