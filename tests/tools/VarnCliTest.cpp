@@ -1662,35 +1662,43 @@ TEST(VarnCli, ExtractOnThreadsIsExtractInOrder) {
     const char* What;
     std::string Script;  // makes the medium ready in "medium", and "out"
     std::vector<std::string> Arguments;
+    int Status;
   };
   const std::string Copy = "cp -r one medium && mkdir out && ";
   const Case Cases[] = {
-      {"all well", Copy + "true", {}},
+      {"all well", Copy + "true", {}, 0},
       {"a later file damaged",
        Copy + "printf '\\377' | dd of=medium/setup.1 bs=1 seek=" + std::to_string(Size * 3 / 4) +
            " conv=notrunc 2>/dev/null",
-       {}},
+       {},
+       1},
       {"targets kept",
        Copy + "echo old >out/b.bin && echo old >out/e.bin",
-       {"--overwrite", "never"}},
-      {"a later target refused", Copy + "echo old >out/e.bin && chmod 444 out/e.bin", {}},
+       {"--overwrite", "never"},
+       0},
+      {"a later target refused", Copy + "echo old >out/e.bin && chmod 444 out/e.bin", {}, 1},
       {"a later volume missing",
        "cp -r three medium && rm medium/setup.3 && mkdir out",
-       {"--keep-incomplete"}},
-      {"a name not in the archive", Copy + "true", {"a.bin", "c.bin", "none.bin", "f.bin"}},
-      {"a name given twice", Copy + "true", {"f.bin", "a.bin", "F.BIN", "b.bin"}},
+       {"--keep-incomplete"},
+       1},
+      {"a name not in the archive", Copy + "true", {"a.bin", "c.bin", "none.bin", "f.bin"}, 1},
+      {"a name given twice",
+       Copy + "true",
+       {"--overwrite", "never", "a.bin", "b.bin", "f.bin", "c.bin", "F.BIN", "d.bin", "e.bin"},
+       0},
   };
   for (const Case& C : Cases) {
     Outcome Seen[2];
     testing_support::TreeSnapshot Left[2];
     for (int Run = 0; Run < 2; ++Run) {
-      ASSERT_EQ(RunShell(Dir, "rm -rf medium out && " + C.Script).Status, 0) << C.What;
+      ASSERT_EQ(RunShell(Dir, "rm -rf medium out && { " + C.Script + "; }").Status, 0) << C.What;
       std::vector<std::string> Arguments = {"extract",     "-v",  "--threads",     Run ? "4" : "1",
                                             "--directory", "out", "medium/setup.1"};
       Arguments.insert(Arguments.end(), C.Arguments.begin(), C.Arguments.end());
       Seen[Run] = Varn(Dir, Arguments);
       Left[Run] = Snapshot(Dir, "out");
     }
+    EXPECT_EQ(Seen[0].Status, C.Status) << C.What << ": " << Seen[0].Err;
     EXPECT_EQ(Seen[1].Status, Seen[0].Status) << C.What;
     EXPECT_EQ(Seen[1].Out, Seen[0].Out) << C.What;
     EXPECT_EQ(Seen[1].Err, Seen[0].Err) << C.What;
