@@ -1707,7 +1707,7 @@ TEST(VarnCli, ExtractOnThreadsIsExtractInOrder) {
 
   // An interrupt: the files put in place are whole, and no file extracted ahead is left.
   for (const std::string& Name : Names)
-    MakeSparseFile(Dir, Name, 20000000);
+    MakeSparseFile(Dir, Name, 40000000);
   Pack = {"pack", "--output", "zeros/setup.1"};
   Pack.insert(Pack.end(), Names.begin(), Names.end());
   ASSERT_EQ(Varn(Dir, Pack).Status, 0);
@@ -1719,5 +1719,5 @@ TEST(VarnCli, ExtractOnThreadsIsExtractInOrder) {
            "kill -INT $!; wait $!; echo $?; cat varn.err");
   EXPECT_EQ(Stopped.Out, "130\nvarn: interrupted\n");
   for (const auto& [Name, Entry] : Snapshot(Dir, "stop"))
-    EXPECT_EQ(Entry.Bytes.size(), 20000000u) << Name;
+    EXPECT_EQ(Entry.Bytes.size(), 40000000u) << Name;
 }
