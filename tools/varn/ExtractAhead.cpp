@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <set>
+#include <system_error>
 #include <utility>
 
 #include <varn/archive/TargetPath.h>
@@ -108,12 +109,12 @@ ExtractAhead::ExtractAhead(TVarnCompress& Main, int Runs,
     Configure(A);
     FRuns.push_back(std::move(R));
   }
-  try {
-    for (auto& R : FRuns)
+  for (auto& R : FRuns) {
+    try {
       R->Thread = std::thread([this, &R = *R] { Extract(R); });
-  } catch (...) {
-    Stop();
-    throw;
+    } catch (const std::system_error&) {
+      R->Finished = true;  // with nothing done: the caller extracts it all
+    }
   }
 }
 
@@ -185,7 +186,8 @@ std::vector<std::string> ExtractAhead::HandOver(const std::function<void(const F
       }
     }
     size_t Done = 0;
-    for (; Done < R.Files.size(); ++Done) {
+    // After an interrupt nothing more is put in place: the caller stops as at a file's start.
+    for (; Done < R.Files.size() && !platform::Interrupted(); ++Done) {
       const File& F = R.Files[Done];
       if (F.Written && !platform::RenameFile(R.Temporaries[Done], F.Target)) break;
       R.Temporaries[Done].clear();

@@ -50,7 +50,8 @@ class ExtractAhead {
   // After Main's run went well: puts the files of the other runs in their targets' places, in
   // order, calling Each after each one; calls Waiting about ten times a second while a run is
   // still busy. Returns the entries still to extract, from the first that was not extracted
-  // ahead on (empty when all were): the caller extracts them itself.
+  // ahead on, or not put in place because an interrupt came (empty when all were): the caller
+  // extracts them itself, or stops.
   std::vector<std::string> HandOver(const std::function<void(const File&)>& Each,
                                     const std::function<void()>& Waiting);
 
