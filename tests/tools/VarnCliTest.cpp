@@ -219,6 +219,9 @@ TEST(VarnCli, OptionRulesAreTheSameInEveryCommand) {
       {{"extract", "--quiet=yes", "a.1"}, "option --quiet takes no value"},
       {{"extract", "a.1", "-d"}, "option -d needs a value"},
       {{"test", "a.1", "--volumes"}, "option --volumes needs a value"},
+      {{"extract", "-T0", "a.1"}, "option --threads needs a number from 1 to 64, not \"0\""},
+      {{"extract", "--threads=4x", "a.1"},
+       "option --threads needs a number from 1 to 64, not \"4x\""},
   };
   for (const Case& C : Cases) {
     const Outcome O = Varn(Dir, C.Arguments);
