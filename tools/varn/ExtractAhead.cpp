@@ -166,6 +166,8 @@ void ExtractAhead::Extract(Run& R) {
   }
   // A file put "in place" whose date could not be set after all.
   if (!A.Kept.empty()) platform::DeleteFile(std::exchange(A.Kept, std::string()));
+  // The handlers refer to this frame.
+  A.OnBeforeExtracting = A.OnReplace = A.OnStatus = A.OnAfterExtracting = nullptr;
   {
     std::lock_guard<std::mutex> Lock(FLock);
     R.Finished = true;
