@@ -17,14 +17,22 @@
 
 namespace varn::cli {
 
-std::string ReadKeyText(const std::string& Native) {
-  std::unique_ptr<TFileStream> File;
+namespace {
+
+// The file Native (native path), open for reading; Exception naming it when it cannot be.
+std::unique_ptr<TFileStream> OpenToRead(const std::string& Native) {
   try {
-    File =
-        std::make_unique<TFileStream>(platform::InternalPath(Native), TFileMode::fmOpenReadShared);
+    return std::make_unique<TFileStream>(platform::InternalPath(Native),
+                                         TFileMode::fmOpenReadShared);
   } catch (const EFOpenError&) {
     throw Exception("Cannot open file " + Native);
   }
+}
+
+}  // namespace
+
+std::string ReadKeyText(const std::string& Native) {
+  const std::unique_ptr<TFileStream> File = OpenToRead(Native);
   // A key is a few hundred bytes: a wrong file is not read whole.
   std::string Text;
   char Buffer[4096];
@@ -36,13 +44,7 @@ std::string ReadKeyText(const std::string& Native) {
 namespace {
 
 std::vector<uint8_t> ReadWholeFile(const std::string& Native) {
-  std::unique_ptr<TFileStream> File;
-  try {
-    File =
-        std::make_unique<TFileStream>(platform::InternalPath(Native), TFileMode::fmOpenReadShared);
-  } catch (const EFOpenError&) {
-    throw Exception("Cannot open file " + Native);
-  }
+  const std::unique_ptr<TFileStream> File = OpenToRead(Native);
   std::vector<uint8_t> Bytes;
   uint8_t Buffer[65536];
   for (int32_t Count; (Count = File->Read(Buffer, sizeof Buffer)) > 0;)

@@ -23,6 +23,12 @@ int64_t Weight(const TFileHeaderRecord& Record) {
          std::max<int64_t>(Record.CompressedSize(), 0);
 }
 
+// What an entry of the selection weighs in Main's catalogue: nothing when it is not there.
+int64_t WeightOf(TVarnCompress& Main, const std::string& Entry) {
+  const int32_t Index = Main.Headers().IndexOfName(Entry);
+  return Index < 0 ? 0 : Weight(Main.Headers().GetFileHeaders(Index).Record);
+}
+
 // Keeps each finished file under its temporary name, for the hand-over to put in place.
 class TAheadArchive : public TVarnCompress {
  public:
@@ -70,13 +76,9 @@ ExtractAhead::ExtractAhead(TVarnCompress& Main, int Runs,
                            std::function<void(TVarnCompress&)> Configure)
     : FMain(Main) {
   std::vector<std::string>& Selected = Main.FilesToProcess();
-  const auto WeightOf = [&](const std::string& Entry) {
-    const int32_t Index = Main.Headers().IndexOfName(Entry);
-    return Index < 0 ? 0 : Weight(Main.Headers().GetFileHeaders(Index).Record);
-  };
   int64_t Total = 0;
   for (const std::string& Entry : Selected)
-    Total += WeightOf(Entry);
+    Total += WeightOf(Main, Entry);
   Runs = static_cast<int>(std::clamp<size_t>(static_cast<size_t>(std::max(Runs, 1)), 1,
                                              std::max<size_t>(Selected.size(), 1)));
 
@@ -86,7 +88,7 @@ ExtractAhead::ExtractAhead(TVarnCompress& Main, int Runs,
   size_t Part = 0;
   for (size_t I = 0; I < Selected.size(); ++I) {
     Parts[Part].push_back(Selected[I]);
-    Sum += WeightOf(Selected[I]);
+    Sum += WeightOf(Main, Selected[I]);
     const size_t After = Selected.size() - 1 - I, Left = Parts.size() - 1 - Part;
     if (Left > 0 && (After == Left || Sum * Runs >= Total * static_cast<int64_t>(Part + 1))) ++Part;
   }
